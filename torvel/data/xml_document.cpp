@@ -100,8 +100,19 @@ void TXMLDocument::Close() {
     active_ = false;
 }
 
+namespace {
+
+struct StringWriter : pugi::xml_writer {
+    std::string text;
+    void write(const void* data, size_t size) override {
+        text.append(static_cast<const char*>(data), size);
+    }
+};
+
+} // namespace
+
 void TXMLDocument::SaveToFile() const {
-    std::ostringstream text;
-    document_.save(text, "\t", pugi::format_default, encoding_);
-    WriteFileAtomically(FileName, text.str());
+    StringWriter writer;
+    document_.save(writer, "\t", pugi::format_default, encoding_);
+    WriteFileAtomically(FileName, writer.text);
 }
