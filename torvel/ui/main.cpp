@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
                     LoadFailedReason.c_str());
         return 1;
     }
-    std::printf("Torvel: %d seleções e %d jogos carregados de %sdados\n",
-                database.Selecoes.Count(), database.Jogos.Count(), ProgramDir.c_str());
+    std::printf("Torvel: %d seleções e %d jogos carregados de %sdados\n", database.Selecoes.Count(),
+                database.Jogos.Count(), ProgramDir.c_str());
     return 0;
 }
