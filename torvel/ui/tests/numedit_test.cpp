@@ -129,6 +129,9 @@ TEST_F(NumericEdit, RepaintRederivesTheTextWithoutFocus) {
 }
 
 int main(int argc, char** argv) {
+    // Headless unless told otherwise, also when CTest lists the tests.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
