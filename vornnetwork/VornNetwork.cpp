@@ -27,27 +27,26 @@ HRESULT UpdateRegistryVornLANNetwork(BOOL bRegister) {
     registrar.AddReplacement("MODULE", modulePath);
     return bRegister ? registrar.ResourceRegister(_Module.GetModuleInstance(), IDR_VORNLANNETWORK,
                                                   "REGISTRY")
-                     : registrar.ResourceUnregister(_Module.GetModuleInstance(),
-                                                    IDR_VORNLANNETWORK, "REGISTRY");
+                     : registrar.ResourceUnregister(_Module.GetModuleInstance(), IDR_VORNLANNETWORK,
+                                                    "REGISTRY");
 }
 
 ObjectMapEntry ObjectMap[] = {
-    {&CLSID_VornLANNetwork, UpdateRegistryVornLANNetwork, CVornLANNetwork::CreateInstance,
-     nullptr},
+    {&CLSID_VornLANNetwork, UpdateRegistryVornLANNetwork, CVornLANNetwork::CreateInstance, nullptr},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
 const std::vector<BYTE>& VersionResource() {
-    static const std::vector<BYTE> version = win32::BuildVersionResource(
-        0x00010000, 0x00000001,
-        {{"CompanyName", ""},
-         {"FileDescription", "VornNetwork Module"},
-         {"FileVersion", "1, 0, 0, 1"},
-         {"InternalName", "VornNetwork"},
-         {"OriginalFilename", "VornNetwork.DLL"},
-         {"ProductName", "VornNetwork Module"},
-         {"ProductVersion", "1, 0, 0, 1"},
-         {"OLESelfRegister", ""}});
+    static const std::vector<BYTE> version =
+        win32::BuildVersionResource(0x00010000, 0x00000001,
+                                    {{"CompanyName", ""},
+                                     {"FileDescription", "VornNetwork Module"},
+                                     {"FileVersion", "1, 0, 0, 1"},
+                                     {"InternalName", "VornNetwork"},
+                                     {"OriginalFilename", "VornNetwork.DLL"},
+                                     {"ProductName", "VornNetwork Module"},
+                                     {"ProductVersion", "1, 0, 0, 1"},
+                                     {"OLESelfRegister", ""}});
     return version;
 }
 
@@ -66,7 +65,8 @@ __attribute__((constructor)) void ProcessAttach() {
     const HMODULE module = win32::RegisterModuleResources(
         reinterpret_cast<const void*>(&ProcessAttach),
         {{std::string("TYPELIB"), WORD{1}, {VornNetwork_tlb, VornNetwork_tlb_size}},
-         {std::string("REGISTRY"), WORD{IDR_VORNLANNETWORK},
+         {std::string("REGISTRY"),
+          WORD{IDR_VORNLANNETWORK},
           {VornLANNetwork_rgs, VornLANNetwork_rgs_size}},
          {WORD{16} /* RT_VERSION */, WORD{1}, VersionResource()}},
         {{IDS_PROJNAME, "VornNetwork"}});
@@ -91,7 +91,11 @@ VORN_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID 
 }
 
 // Adds entries to the system registry.
-VORN_EXPORT HRESULT STDMETHODCALLTYPE DllRegisterServer() { return _Module.RegisterServer(); }
+VORN_EXPORT HRESULT STDMETHODCALLTYPE DllRegisterServer() {
+    return _Module.RegisterServer();
+}
 
 // Removes entries from the system registry.
-VORN_EXPORT HRESULT STDMETHODCALLTYPE DllUnregisterServer() { return _Module.UnregisterServer(); }
+VORN_EXPORT HRESULT STDMETHODCALLTYPE DllUnregisterServer() {
+    return _Module.UnregisterServer();
+}

@@ -18,16 +18,14 @@ constexpr CLSID CLSID_VornLANNetwork{
 struct IVornLANNetwork : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Send(UINT idTo, UINT idFrom, UINT cmd, BYTE* pData,
                                            INT nDataSize, LONG bGuaranteed) = 0;
-    virtual HRESULT STDMETHODCALLTYPE SendToGroup(UINT idGroup, UINT idFrom, UINT cmd,
-                                                  BYTE* data, INT nDataSize,
-                                                  LONG bGuaranteed) = 0;
-    virtual HRESULT STDMETHODCALLTYPE SendToAll(UINT idFrom, UINT cmd, BYTE* data,
-                                                INT nDataSize, LONG bGuaranteed) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SendToGroup(UINT idGroup, UINT idFrom, UINT cmd, BYTE* data,
+                                                  INT nDataSize, LONG bGuaranteed) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SendToAll(UINT idFrom, UINT cmd, BYTE* data, INT nDataSize,
+                                                LONG bGuaranteed) = 0;
     virtual HRESULT STDMETHODCALLTYPE Receive(UINT idTo, UINT idFrom, UINT* pCmd, BYTE* data,
                                               INT* pnDataSize) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Open(IUnknown* pDirectPlay, GUID* pAppGUID,
-                                           INT protocolType, BYTE* pPlayerInfo,
-                                           BYTE* pGameInfo, HWND hParentWnd) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Open(IUnknown* pDirectPlay, GUID* pAppGUID, INT protocolType,
+                                           BYTE* pPlayerInfo, BYTE* pGameInfo, HWND hParentWnd) = 0;
     virtual HRESULT STDMETHODCALLTYPE Close(INT idGroup, INT idPlayer) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetAddress(LPWSTR strAddress) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetVoiceChatHandler(ULONG handler) = 0;

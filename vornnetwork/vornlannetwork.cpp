@@ -12,7 +12,9 @@ CVornLANNetwork::CVornLANNetwork(IUnknown* pUnkOuter)
     _Module.Lock();
 }
 
-CVornLANNetwork::~CVornLANNetwork() { _Module.Unlock(); }
+CVornLANNetwork::~CVornLANNetwork() {
+    _Module.Unlock();
+}
 
 HRESULT CVornLANNetwork::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) {
     auto* object = new (std::nothrow) CVornLANNetwork(pUnkOuter);
@@ -84,21 +86,29 @@ STDMETHODIMP CVornLANNetwork::QueryInterface(REFIID riid, void** ppv) {
     return m_pControllingUnknown->QueryInterface(riid, ppv);
 }
 
-STDMETHODIMP_(ULONG) CVornLANNetwork::AddRef() { return m_pControllingUnknown->AddRef(); }
+STDMETHODIMP_(ULONG) CVornLANNetwork::AddRef() {
+    return m_pControllingUnknown->AddRef();
+}
 
-STDMETHODIMP_(ULONG) CVornLANNetwork::Release() { return m_pControllingUnknown->Release(); }
+STDMETHODIMP_(ULONG) CVornLANNetwork::Release() {
+    return m_pControllingUnknown->Release();
+}
 
 STDMETHODIMP CVornLANNetwork::InterfaceSupportsErrorInfo(REFIID riid) {
     return riid == IID_IVornLANNetwork ? S_OK : S_FALSE;
 }
 
-STDMETHODIMP CVornLANNetwork::Send(UINT, UINT, UINT, BYTE*, INT, LONG) { return E_NOTIMPL; }
+STDMETHODIMP CVornLANNetwork::Send(UINT, UINT, UINT, BYTE*, INT, LONG) {
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP CVornLANNetwork::SendToGroup(UINT, UINT, UINT, BYTE*, INT, LONG) {
     return E_NOTIMPL;
 }
 
-STDMETHODIMP CVornLANNetwork::SendToAll(UINT, UINT, BYTE*, INT, LONG) { return E_NOTIMPL; }
+STDMETHODIMP CVornLANNetwork::SendToAll(UINT, UINT, BYTE*, INT, LONG) {
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP CVornLANNetwork::Receive(UINT, UINT, UINT*, BYTE*, INT*) {
     // Received messages reach the game through its window and the voice chat handler.
@@ -109,7 +119,9 @@ STDMETHODIMP CVornLANNetwork::Open(IUnknown*, GUID*, INT, BYTE*, BYTE*, HWND) {
     return E_NOTIMPL;
 }
 
-STDMETHODIMP CVornLANNetwork::Close(INT, INT) { return E_NOTIMPL; }
+STDMETHODIMP CVornLANNetwork::Close(INT, INT) {
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP CVornLANNetwork::SetAddress(LPWSTR strAddress) {
     // The caller passes a byte string despite the declared type; longer addresses are
@@ -130,4 +142,6 @@ STDMETHODIMP CVornLANNetwork::SetVoiceChatHandler(ULONG handler) {
     return S_OK;
 }
 
-STDMETHODIMP CVornLANNetwork::SendToServer(UINT, UINT, BYTE*, INT, LONG) { return E_NOTIMPL; }
+STDMETHODIMP CVornLANNetwork::SendToServer(UINT, UINT, BYTE*, INT, LONG) {
+    return E_NOTIMPL;
+}

@@ -33,10 +33,9 @@ public:
                              LONG bGuaranteed) override;
     STDMETHODIMP SendToAll(UINT idFrom, UINT cmd, BYTE* data, INT nDataSize,
                            LONG bGuaranteed) override;
-    STDMETHODIMP Receive(UINT idTo, UINT idFrom, UINT* pCmd, BYTE* data,
-                         INT* pnDataSize) override;
-    STDMETHODIMP Open(IUnknown* pDirectPlay, GUID* pAppGUID, INT protocolType,
-                      BYTE* pPlayerInfo, BYTE* pGameInfo, HWND hParentWnd) override;
+    STDMETHODIMP Receive(UINT idTo, UINT idFrom, UINT* pCmd, BYTE* data, INT* pnDataSize) override;
+    STDMETHODIMP Open(IUnknown* pDirectPlay, GUID* pAppGUID, INT protocolType, BYTE* pPlayerInfo,
+                      BYTE* pGameInfo, HWND hParentWnd) override;
     STDMETHODIMP Close(INT idGroup, INT idPlayer) override;
     STDMETHODIMP SetAddress(LPWSTR strAddress) override;
     STDMETHODIMP SetVoiceChatHandler(ULONG handler) override;

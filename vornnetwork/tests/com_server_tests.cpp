@@ -36,8 +36,7 @@ TEST_F(ComServer, UnknownAndNetworkInterfaceAreTheSamePointer) {
     ASSERT_EQ(network->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
     EXPECT_EQ(static_cast<void*>(unknown), static_cast<void*>(network));
     IVornLANNetwork* again = nullptr;
-    ASSERT_EQ(unknown->QueryInterface(IID_IVornLANNetwork, reinterpret_cast<void**>(&again)),
-              S_OK);
+    ASSERT_EQ(unknown->QueryInterface(IID_IVornLANNetwork, reinterpret_cast<void**>(&again)), S_OK);
     EXPECT_EQ(again, network);
     again->Release();
     unknown->Release();
@@ -188,7 +187,8 @@ TEST(ComModule, VersionResourceMarksTheLibrarySelfRegistering) {
     ASSERT_NE(info, nullptr);
     const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(Server().module, info)));
     const std::u16string key = u"OLESelfRegister";
-    const std::string bytes(reinterpret_cast<const char*>(data), SizeofResource(Server().module, info));
+    const std::string bytes(reinterpret_cast<const char*>(data),
+                            SizeofResource(Server().module, info));
     const std::string wanted(reinterpret_cast<const char*>(key.data()), key.size() * 2);
     EXPECT_NE(bytes.find(wanted), std::string::npos);
 }

@@ -41,7 +41,7 @@ std::string Spell(const TypeDesc& type, const com::TypeLibDesc& lib) {
     case com::VT_HRESULT:
         return "HRESULT";
     case com::VT_UNKNOWN:
-        return "IUnknown";
+        return "IUnknown*";
     case com::VT_VOID:
         return "void";
     case com::VT_USERDEFINED:
@@ -122,16 +122,50 @@ TEST(TypeLibrary, NetworkInterfaceMethods) {
         const char* name;
         std::vector<std::pair<std::string, std::string>> params;
     };
+    // GUID is imported from stdole2.tlb; widl names an unnamed parameter "a".
     const std::vector<Expected> expected = {
-        {"Send", {{"idTo", "UINT"}, {"idFrom", "UINT"}, {"cmd", "UINT"}, {"pData", "BYTE*"}, {"nDataSize", "INT"}, {"bGuaranteed", "LONG"}}},
-        {"SendToGroup", {{"idGroup", "UINT"}, {"idFrom", "UINT"}, {"cmd", "UINT"}, {"", "BYTE*"}, {"nDataSize", "INT"}, {"bGuaranteed", "LONG"}}},
-        {"SendToAll", {{"idFrom", "UINT"}, {"cmd", "UINT"}, {"", "BYTE*"}, {"nDataSize", "INT"}, {"bGuaranteed", "LONG"}}},
-        {"Receive", {{"idTo", "UINT"}, {"idFrom", "UINT"}, {"pCmd", "UINT*"}, {"", "BYTE*"}, {"pnDataSize", "INT*"}}},
-        {"Open", {{"pDirectPlay", "IUnknown*"}, {"pAppGUID", "{00000000-0000-0000-0000-000000000000}*"}, {"protocolType", "INT"}, {"pPlayerInfo", "BYTE*"}, {"pGameInfo", "BYTE*"}, {"hParentWnd", "wireHWND"}}},
+        {"Send",
+         {{"idTo", "UINT"},
+          {"idFrom", "UINT"},
+          {"cmd", "UINT"},
+          {"pData", "BYTE*"},
+          {"nDataSize", "INT"},
+          {"bGuaranteed", "LONG"}}},
+        {"SendToGroup",
+         {{"idGroup", "UINT"},
+          {"idFrom", "UINT"},
+          {"cmd", "UINT"},
+          {"a", "BYTE*"},
+          {"nDataSize", "INT"},
+          {"bGuaranteed", "LONG"}}},
+        {"SendToAll",
+         {{"idFrom", "UINT"},
+          {"cmd", "UINT"},
+          {"a", "BYTE*"},
+          {"nDataSize", "INT"},
+          {"bGuaranteed", "LONG"}}},
+        {"Receive",
+         {{"idTo", "UINT"},
+          {"idFrom", "UINT"},
+          {"pCmd", "UINT*"},
+          {"a", "BYTE*"},
+          {"pnDataSize", "INT*"}}},
+        {"Open",
+         {{"pDirectPlay", "IUnknown*"},
+          {"pAppGUID", "imported*"},
+          {"protocolType", "INT"},
+          {"pPlayerInfo", "BYTE*"},
+          {"pGameInfo", "BYTE*"},
+          {"hParentWnd", "wireHWND"}}},
         {"Close", {{"idGroup", "INT"}, {"idPlayer", "INT"}}},
         {"SetAddress", {{"strAddress", "LPWSTR"}}},
-        {"SetVoiceChatHandler", {{"", "ULONG"}}},
-        {"SendToServer", {{"idFrom", "UINT"}, {"cmd", "UINT"}, {"pData", "BYTE*"}, {"nDataSize", "INT"}, {"bGuaranteed", "LONG"}}},
+        {"SetVoiceChatHandler", {{"a", "ULONG"}}},
+        {"SendToServer",
+         {{"idFrom", "UINT"},
+          {"cmd", "UINT"},
+          {"pData", "BYTE*"},
+          {"nDataSize", "INT"},
+          {"bGuaranteed", "LONG"}}},
     };
     ASSERT_EQ(network.funcs.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
