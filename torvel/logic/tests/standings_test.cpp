@@ -167,7 +167,18 @@ TEST_F(Standing, TwoLevelPairsWithoutLotRanksAreAskedAsOneRun) {
 }
 
 TEST_F(Standing, TeamsWithMorePointsDoNotJoinALevelPairBelow) {
-    // Two level pairs on different points, adjacent in the row.
+    // Every team scored 3 and conceded 3; slots 0 and 1 have 6 points, 0 beat
+    // 1; slots 2 and 3 have 3 points, 2 beat 3. A run of all four would find
+    // 0 and 1 level in its mini-league (6 points, difference 0 each) and ask.
+    PlayGroup(0, {{{2, 0}, {2, 0}, {1, 0}, {0, 1}, {3, 0}, {2, 1}}});
+    UpdateQualification();
+    EXPECT_TRUE(question_.asked.empty());
+    EXPECT_EQ(GroupTable[0], Row(0, {0, 1, 2, 3}));
+    for (int team = 0; team < TeamsPerGroup; ++team)
+        EXPECT_FALSE(Standings[team].Tied) << team;
+}
+
+TEST_F(Standing, LevelPairsOnDifferentPointsAreAskedSeparately) {
     PlayGroup(0, LevelPairOnTop);
     UpdateQualification();
     ASSERT_EQ(question_.asked.size(), 2u);
