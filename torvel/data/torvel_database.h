@@ -4,8 +4,10 @@
 
 #include "torvel_db_jogos.h"
 #include "torvel_db_selecoes.h"
+#include "tournament_rules.h"
 #include "xml_document.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -60,3 +62,25 @@ inline std::string LoadFailedReason;
 inline bool SkipScorerReset = false;
 // Match indexes in the order the match table shows them.
 inline std::vector<int32_t> MatchRows;
+
+// The group-phase figures of one national team.
+struct TeamStats {
+    // Level with another team of its group under every criterion applied so far.
+    bool Tied = false;
+    // The rank a drawing of lots gave the team within a tie; -1 when none.
+    int32_t LotRank = 0;
+    // Group index, 0 for "A" to 7 for "H".
+    int32_t Group = 0;
+    int32_t Played = 0;
+    int32_t Points = 0;
+    int32_t GoalsFor = 0;
+    int32_t GoalsAgainst = 0;
+};
+
+// The standings of the last update, by team index.
+inline std::array<TeamStats, TeamCount> Standings{};
+// The scratch table of a mini-league, by team index.
+inline std::array<TeamStats, TeamCount> WorkStandings{};
+// The team indexes of each group in standing order, first place first.
+using TGroupRow = std::array<int32_t, TeamsPerGroup>;
+inline std::array<TGroupRow, GroupCount> GroupTable{};
