@@ -31,11 +31,24 @@ void TTorvelDatabase::DataModuleCreate() {
     } catch (const std::exception& error) {
         LoadFailed = true;
         LoadFailedReason = error.what();
-        Selecoes = {};
-        Jogos = {};
-        XMLSelecoes.Close();
-        XMLJogos.Close();
+        CloseDocuments();
     }
+}
+
+void TTorvelDatabase::Reload() {
+    try {
+        OpenDocuments();
+    } catch (...) {
+        CloseDocuments();
+        throw;
+    }
+}
+
+void TTorvelDatabase::CloseDocuments() {
+    Selecoes = {};
+    Jogos = {};
+    XMLSelecoes.Close();
+    XMLJogos.Close();
 }
 
 void TTorvelDatabase::OpenDocuments() {

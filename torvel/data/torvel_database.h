@@ -30,6 +30,11 @@ public:
     // documents are then left closed and the roots unset.
     void DataModuleCreate();
 
+    // Opens both documents again from their files, as after the web update
+    // replaced them. Throws when they cannot be opened or break the contents
+    // rules; the documents are then closed and the roots unset.
+    void Reload();
+
     // Index of the first team whose number is number; -1 when none has it.
     int32_t IndexOfTeam(int32_t number) const;
 
@@ -42,6 +47,7 @@ public:
 
 private:
     void OpenDocuments();
+    void CloseDocuments();
 };
 
 // The one database of the program while it exists.

@@ -10,8 +10,11 @@
 
 #include <stdexcept>
 
-using namespace torvel_db_jogos;
-using namespace torvel_db_selecoes;
+using torvel_db_jogos::IXMLArtilheirosType;
+using torvel_db_selecoes::IXMLConvocadosType;
+using torvel_db_selecoes::IXMLSelecaoType;
+using TSquadPlayer = torvel_db_selecoes::IXMLJogadorType;
+using TParticipant = torvel_db_jogos::IXMLJogadorType;
 
 namespace {
 
@@ -36,7 +39,7 @@ IXMLArtilheirosType Participants(int32_t jogo, int side) {
 }
 
 // The squad player wearing the shirt, or a null handle.
-IXMLJogadorType SquadPlayer(int32_t team, int32_t shirt) {
+TSquadPlayer SquadPlayer(int32_t team, int32_t shirt) {
     const IXMLConvocadosType squad = TorvelDatabase->Selecoes[team].Convocados();
     for (int i = 0; i < squad.Count(); ++i)
         if (squad[i].No() == shirt)
@@ -142,7 +145,7 @@ void TformArtilheiros::FillSide(int side) {
     const IXMLArtilheirosType participants = Participants(nJogo, side);
     for (int i = 0; i < participants.Count(); ++i) {
         const int32_t shirt = participants[i].No();
-        const IXMLJogadorType player = SquadPlayer(Team(side), shirt);
+        const TSquadPlayer player = SquadPlayer(Team(side), shirt);
         controls.listEquipe->addItem(
             player ? ShirtRow(shirt, player.Nome())
                    : QString::asprintf("%2.2d - Camisa %2.2d", shirt, shirt));
@@ -223,7 +226,7 @@ void TformArtilheiros::bAddClick(QObject* sender) {
         return;
     }
     const int32_t shirt = ShirtOf(controls.cEquipe->currentText());
-    const IXMLJogadorType player =
+    const TSquadPlayer player =
         TorvelDatabase->Selecoes[Team(side)].Convocados()[controls.cEquipe->currentIndex()];
 
     int position = participants.Count();
@@ -237,7 +240,7 @@ void TformArtilheiros::bAddClick(QObject* sender) {
         if (no > shirt)
             position = i;
     }
-    const IXMLJogadorType participant = participants.Insert(position);
+    const TParticipant participant = participants.Insert(position);
     participant.SetNo(shirt);
     participant.SetGols(-1);
 
