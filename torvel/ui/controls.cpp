@@ -9,9 +9,13 @@ namespace {
 constexpr char TagProperty[] = "tag";
 }
 
-void SetTag(QObject* control, int32_t tag) { control->setProperty(TagProperty, tag); }
+void SetTag(QObject* control, int32_t tag) {
+    control->setProperty(TagProperty, tag);
+}
 
-int32_t Tag(const QObject* control) { return control->property(TagProperty).toInt(); }
+int32_t Tag(const QObject* control) {
+    return control->property(TagProperty).toInt();
+}
 
 QFont PixelFont(const QString& family, int pixels, bool bold) {
     QFont font(family);

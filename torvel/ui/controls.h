@@ -16,9 +16,15 @@ void SetTag(QObject* control, int32_t tag);
 int32_t Tag(const QObject* control);
 
 // Two 16-bit halves packed into a tag, and read back.
-constexpr int32_t PackTag(int32_t upper, int32_t lower) { return (upper << 16) | (lower & 0xFFFF); }
-constexpr int32_t TagUpper(int32_t tag) { return tag >> 16; }
-constexpr int32_t TagLower(int32_t tag) { return tag & 0xFFFF; }
+constexpr int32_t PackTag(int32_t upper, int32_t lower) {
+    return (upper << 16) | (lower & 0xFFFF);
+}
+constexpr int32_t TagUpper(int32_t tag) {
+    return tag >> 16;
+}
+constexpr int32_t TagLower(int32_t tag) {
+    return tag & 0xFFFF;
+}
 
 // A font of the given family and height in pixels.
 QFont PixelFont(const QString& family, int pixels, bool bold = false);

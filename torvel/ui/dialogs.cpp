@@ -32,7 +32,9 @@ QMessageBox::StandardButton ShowMessageBox(const TMessage& message) {
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-int ExecDialog(QDialog& dialog) { return dialog.exec(); }
+int ExecDialog(QDialog& dialog) {
+    return dialog.exec();
+}
 
 TMessageHandler& MessageHandler() {
     static TMessageHandler handler = ShowMessageBox;
@@ -50,16 +52,22 @@ QMessageBox::StandardButton Message(QWidget* owner, const QString& text, TMessag
     return MessageHandler()({owner, text, kind});
 }
 
-int ShowModal(QDialog& dialog) { return ModalHandler()(dialog); }
+int ShowModal(QDialog& dialog) {
+    return ModalHandler()(dialog);
+}
 
 TScriptedMessages::TScriptedMessages(TMessageHandler handler)
     : previous_(std::exchange(MessageHandler(), std::move(handler))) {}
 
-TScriptedMessages::~TScriptedMessages() { MessageHandler() = std::move(previous_); }
+TScriptedMessages::~TScriptedMessages() {
+    MessageHandler() = std::move(previous_);
+}
 
 TScriptedModals::TScriptedModals(TModalHandler handler)
     : previous_(std::exchange(ModalHandler(), std::move(handler))) {}
 
-TScriptedModals::~TScriptedModals() { ModalHandler() = std::move(previous_); }
+TScriptedModals::~TScriptedModals() {
+    ModalHandler() = std::move(previous_);
+}
 
 } // namespace Dialogs

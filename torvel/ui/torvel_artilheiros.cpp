@@ -89,8 +89,8 @@ void TformArtilheiros::FormCreate() {
         QFont bold = controls.lEquipe->font();
         bold.setBold(true);
         controls.lEquipe->setFont(bold);
-        for (QWidget* clickable : std::initializer_list<QWidget*>{
-                 controls.cEquipe, controls.listEquipe, controls.bDel})
+        for (QWidget* clickable :
+             std::initializer_list<QWidget*>{controls.cEquipe, controls.listEquipe, controls.bDel})
             clickable->setCursor(HandCursor());
         for (QObject* control : std::initializer_list<QObject*>{
                  controls.lEquipe, controls.cEquipe, controls.bAdd, controls.listEquipe,
@@ -146,9 +146,9 @@ void TformArtilheiros::FillSide(int side) {
     for (int i = 0; i < participants.Count(); ++i) {
         const int32_t shirt = participants[i].No();
         const TSquadPlayer player = SquadPlayer(Team(side), shirt);
-        controls.listEquipe->addItem(
-            player ? ShirtRow(shirt, player.Nome())
-                   : QString::asprintf("%2.2d - Camisa %2.2d", shirt, shirt));
+        controls.listEquipe->addItem(player
+                                         ? ShirtRow(shirt, player.Nome())
+                                         : QString::asprintf("%2.2d - Camisa %2.2d", shirt, shirt));
     }
     controls.bAdd->setEnabled(controls.cEquipe->count() > 0);
     {
@@ -209,10 +209,9 @@ void TformArtilheiros::ShowScore() {
         lPlacar->setText("Placar: indefinido");
         return;
     }
-    lPlacar->setText(QString::asprintf("Placar: %s  %d x %d  %s",
-                                       TorvelDatabase->Selecoes[nSelecao0].Nome().c_str(),
-                                       nPlacar0, nPlacar1,
-                                       TorvelDatabase->Selecoes[nSelecao1].Nome().c_str()));
+    lPlacar->setText(QString::asprintf(
+        "Placar: %s  %d x %d  %s", TorvelDatabase->Selecoes[nSelecao0].Nome().c_str(), nPlacar0,
+        nPlacar1, TorvelDatabase->Selecoes[nSelecao1].Nome().c_str()));
 }
 
 void TformArtilheiros::bAddClick(QObject* sender) {

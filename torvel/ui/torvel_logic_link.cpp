@@ -18,4 +18,6 @@ void RunUpdateQualification() {}
 void ComputeInitialStandings() {}
 
 // INTEGRATION POINT (issue3-logic): the cursor loaded from "MAO".
-QCursor HandCursor() { return QCursor(Qt::PointingHandCursor); }
+QCursor HandCursor() {
+    return QCursor(Qt::PointingHandCursor);
+}

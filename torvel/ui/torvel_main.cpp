@@ -16,6 +16,11 @@
 #include <stdexcept>
 #include <utility>
 
+// The background picture lives in this library's own resource file.
+static void InitBackgroundResource() {
+    Q_INIT_RESOURCE(fundo);
+}
+
 using namespace torvel_db_jogos;
 using namespace torvel_db_selecoes;
 
@@ -51,7 +56,9 @@ QFont RowFont(int points, bool bold) {
     return font;
 }
 
-QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString Text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
 
 int32_t ReadGoals(const IXMLEquipeType& equipe) {
     try {
@@ -96,8 +103,7 @@ QString MatchHeader(int phase, int32_t m, int32_t team0) {
     if (phase == 1)
         header = "Grupo " + Text(TorvelDatabase->Selecoes[team0].Grupo()).left(1) + " - ";
     return header + Text(jogo.estadio()) + " - " + data.mid(6, 2) + "/" + data.mid(4, 2) + "/" +
-           data.left(4) + " - " + hora.left(2) + "h" + hora.mid(2, 2) +
-           "min (Horário de Brasília)";
+           data.left(4) + " - " + hora.left(2) + "h" + hora.mid(2, 2) + "min (Horário de Brasília)";
 }
 
 bool HasSquad(int32_t team) {
@@ -123,9 +129,9 @@ void TformTorvel::FormCreate() {
     for (QLabel* caption : {lSelecao1, lGols, lSelecao2})
         caption->setFont(PixelFont("Arial", 13, true));
 
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             bConvocados, bRankingGeral, bRankingArtilheiros, bWebUpdate, bSair, cFases, bGrupos,
-             bImprimir})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{bConvocados, bRankingGeral, bRankingArtilheiros,
+                                         bWebUpdate, bSair, cFases, bGrupos, bImprimir})
         control->setCursor(HandCursor());
 
     for (QWidget* black : {static_cast<QWidget*>(this), panelBase}) {
@@ -145,6 +151,7 @@ void TformTorvel::FormCreate() {
     // This build has no HTTP client: the web update stays unavailable.
     bWebUpdate->setEnabled(false);
 
+    InitBackgroundResource();
     iFundo->setPixmap(QPixmap(":/FUNDO"));
 
     connect(cFases, &QComboBox::currentIndexChanged, this,
@@ -196,7 +203,9 @@ void TformTorvel::FormClose() {
     resize(1, 1);
 }
 
-void TformTorvel::cFasesChange() { ShowPhase(); }
+void TformTorvel::cFasesChange() {
+    ShowPhase();
+}
 
 void TformTorvel::ShowPhase() {
     scrJogos->hide();
@@ -385,8 +394,7 @@ void TformTorvel::FillRows(int phase) {
         for (QLabel* name : {lTime0[r], lTime1[r]})
             name->resize(QFontMetrics(name->font()).horizontalAdvance(name->text()),
                          name->height());
-        lTime0[r]->move(lSelecao1->x() + lSelecao1->width() - lTime0[r]->width(),
-                        lTime0[r]->y());
+        lTime0[r]->move(lSelecao1->x() + lSelecao1->width() - lTime0[r]->width(), lTime0[r]->y());
     }
     EnableRows();
 }

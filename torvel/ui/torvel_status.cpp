@@ -15,4 +15,6 @@ TformStatus::~TformStatus() {
         formStatus = nullptr;
 }
 
-void TformStatus::FormCreate() { setWindowTitle(QApplication::applicationName()); }
+void TformStatus::FormCreate() {
+    setWindowTitle(QApplication::applicationName());
+}
