@@ -80,6 +80,7 @@ void TformArtilheiros::FormCreate() {
     setFixedSize(531, 279);
     setFont(PixelFont("MS Sans Serif", 11));
     Label1->setFont(PixelFont("MS Sans Serif", 13, true));
+    AutoSize(Label1);
     lPlacar->setFont(PixelFont("MS Sans Serif", 12, true));
     Button1->setCursor(HandCursor());
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);

@@ -140,6 +140,9 @@ void TformTorvel::FormCreate() {
         black->setPalette(palette);
         black->setAutoFillBackground(true);
     }
+    // The caption panel keeps the face of an ordinary panel.
+    pJogosCaption->setPalette(QApplication::palette());
+    pJogosCaption->setAutoFillBackground(true);
     QPalette white = scrJogosContents->palette();
     white.setColor(QPalette::Window, Qt::white);
     scrJogos->viewport()->setPalette(white);
