@@ -141,7 +141,10 @@ void TformTorvel::FormCreate() {
         black->setAutoFillBackground(true);
     }
     // The caption panel keeps the face of an ordinary panel.
-    pJogosCaption->setPalette(QApplication::palette());
+    QPalette face = pJogosCaption->palette();
+    face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+    face.setColor(QPalette::WindowText, Qt::black);
+    pJogosCaption->setPalette(face);
     pJogosCaption->setAutoFillBackground(true);
     QPalette white = scrJogosContents->palette();
     white.setColor(QPalette::Window, Qt::white);

@@ -145,6 +145,7 @@ TEST_F(MainWindowTest, DesignedGeometryOfTheMainWindow) {
     EXPECT_EQ(w.bSair->cursor().shape(), HandCursor().shape());
     EXPECT_EQ(w.cFases->cursor().shape(), HandCursor().shape());
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(Qt::black));
+    EXPECT_NE(w.pJogosCaption->palette().color(QPalette::Window), QColor(Qt::black));
 
     const QWidget* order[] = {
         w.bConvocados, w.bRankingGeral, w.bRankingArtilheiros, w.bWebUpdate, w.bSair,
