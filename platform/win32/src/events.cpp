@@ -1,0 +1,59 @@
+#include "kernel_objects.h"
+
+using namespace win32::detail;
+
+namespace {
+
+class Event final : public KernelObject {
+public:
+    Event(bool manualReset, bool signalled) : manualReset_(manualReset), signalled_(signalled) {}
+
+    bool IsSignalled() const override { return signalled_; }
+    void Acquire() override {
+        if (!manualReset_) {
+            signalled_ = false;
+        }
+    }
+    void Set(bool signalled) { signalled_ = signalled; }
+
+private:
+    const bool manualReset_;
+    bool signalled_;
+};
+
+BOOL ChangeEvent(HANDLE hEvent, bool signalled) {
+    auto event = LookupHandleAs<Event>(hEvent);
+    if (!event) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    DispatcherState& dispatcher = Dispatcher();
+    {
+        std::lock_guard guard(dispatcher.lock);
+        event->Set(signalled);
+    }
+    if (signalled) {
+        dispatcher.changed.notify_all();
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState,
+                           LPCSTR lpName) {
+    if (lpName != nullptr) {
+        // Named events are shared between processes on Windows; nothing here uses them.
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return InsertHandle(std::make_shared<Event>(bManualReset != FALSE, bInitialState != FALSE));
+}
+
+BOOL WINAPI SetEvent(HANDLE hEvent) {
+    return ChangeEvent(hEvent, true);
+}
+
+BOOL WINAPI ResetEvent(HANDLE hEvent) {
+    return ChangeEvent(hEvent, false);
+}

@@ -1,0 +1,123 @@
+#include "kernel_objects.h"
+
+#include <chrono>
+#include <unordered_map>
+#include <vector>
+
+namespace win32::detail {
+
+DispatcherState& Dispatcher() {
+    static DispatcherState state;
+    return state;
+}
+
+namespace {
+
+struct HandleTable {
+    std::mutex lock;
+    std::unordered_map<HANDLE, std::shared_ptr<KernelObject>> objects;
+    ULONG_PTR nextValue = 0x100;
+};
+
+HandleTable& Handles() {
+    static HandleTable table;
+    return table;
+}
+
+} // namespace
+
+HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
+    HandleTable& table = Handles();
+    std::lock_guard guard(table.lock);
+    // Handle values are multiples of 4, as on Windows, and never reused.
+    auto handle = reinterpret_cast<HANDLE>(table.nextValue);
+    table.nextValue += 4;
+    table.objects.emplace(handle, std::move(object));
+    return handle;
+}
+
+std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
+    HandleTable& table = Handles();
+    std::lock_guard guard(table.lock);
+    auto found = table.objects.find(handle);
+    return found == table.objects.end() ? nullptr : found->second;
+}
+
+} // namespace win32::detail
+
+using namespace win32::detail;
+
+BOOL WINAPI CloseHandle(HANDLE hObject) {
+    std::shared_ptr<KernelObject> closed;
+    {
+        auto& table = win32::detail::Handles();
+        std::lock_guard guard(table.lock);
+        auto found = table.objects.find(hObject);
+        if (found == table.objects.end()) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        // The object itself lives on while a wait or a running thread still holds it.
+        closed = std::move(found->second);
+        table.objects.erase(found);
+    }
+    return TRUE;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+    return WaitForMultipleObjects(1, &hHandle, FALSE, dwMilliseconds);
+}
+
+DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
+                                    DWORD dwMilliseconds) {
+    if (nCount == 0 || nCount > MAXIMUM_WAIT_OBJECTS || lpHandles == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    std::vector<std::shared_ptr<KernelObject>> objects;
+    objects.reserve(nCount);
+    for (DWORD i = 0; i < nCount; ++i) {
+        auto object = LookupHandle(lpHandles[i]);
+        if (!object) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+        objects.push_back(std::move(object));
+    }
+
+    // Returns the result when the wait is satisfied now, else WAIT_TIMEOUT.
+    auto trySatisfy = [&]() -> DWORD {
+        if (bWaitAll) {
+            for (const auto& object : objects) {
+                if (!object->IsSignalled()) {
+                    return WAIT_TIMEOUT;
+                }
+            }
+            for (const auto& object : objects) {
+                object->Acquire();
+            }
+            return WAIT_OBJECT_0;
+        }
+        for (DWORD i = 0; i < nCount; ++i) {
+            if (objects[i]->IsSignalled()) {
+                objects[i]->Acquire();
+                return WAIT_OBJECT_0 + i;
+            }
+        }
+        return WAIT_TIMEOUT;
+    };
+
+    DispatcherState& dispatcher = Dispatcher();
+    std::unique_lock guard(dispatcher.lock);
+    DWORD result = trySatisfy();
+    if (result != WAIT_TIMEOUT || dwMilliseconds == 0) {
+        return result;
+    }
+    if (dwMilliseconds == INFINITE) {
+        dispatcher.changed.wait(guard, [&] { return (result = trySatisfy()) != WAIT_TIMEOUT; });
+        return result;
+    }
+    dispatcher.changed.wait_for(guard, std::chrono::milliseconds(dwMilliseconds),
+                                [&] { return (result = trySatisfy()) != WAIT_TIMEOUT; });
+    return result;
+}
