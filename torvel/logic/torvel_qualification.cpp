@@ -222,6 +222,12 @@ void BuildGroupTable() {
     }
 }
 
+void ResetParticipantGoals(const torvel_db_jogos::IXMLEquipeType& equipe) {
+    const torvel_db_jogos::IXMLArtilheirosType artilheiros = equipe.artilheiros();
+    for (int32_t k = 0; k < artilheiros.Count(); ++k)
+        artilheiros[k].SetGols(-1);
+}
+
 void ClearUndeterminedMatches() {
     const IXMLJogosType jogos = Database().Jogos;
     const int32_t count = jogos.Count();
@@ -236,9 +242,7 @@ void ClearUndeterminedMatches() {
             equipes[1].artilheiros().Clear();
         } else if (equipes[0].gols().Quant() == -1 && equipes[1].gols().Quant() == -1) {
             for (int32_t s = 0; s < 2; ++s) {
-                const IXMLArtilheirosType artilheiros = equipes[s].artilheiros();
-                for (int32_t k = 0; k < artilheiros.Count(); ++k)
-                    artilheiros[k].SetGols(-1);
+                ResetParticipantGoals(equipes[s]);
             }
         }
     }

@@ -45,6 +45,8 @@ int32_t TeamOf(int32_t m, int32_t s);
 
 // Every group row filled from the Grupo letters, in team-index order.
 void BuildGroupTable();
+// Every participant of the side loses the goals attributed to him.
+void ResetParticipantGoals(const torvel_db_jogos::IXMLEquipeType& equipe);
 // Matches whose teams are undetermined lose their results and participants;
 // participants of unplayed matches lose their goals.
 void ClearUndeterminedMatches();

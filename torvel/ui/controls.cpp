@@ -17,13 +17,6 @@ int32_t Tag(const QObject* control) {
     return control->property(TagProperty).toInt();
 }
 
-QFont PixelFont(const QString& family, int pixels, bool bold) {
-    QFont font(family);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
 void AutoSize(QLabel* label) {
     const QFontMetrics metrics(label->font());
     label->resize(metrics.horizontalAdvance(label->text()), metrics.height());

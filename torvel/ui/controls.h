@@ -26,9 +26,6 @@ constexpr int32_t TagLower(int32_t tag) {
     return tag & 0xFFFF;
 }
 
-// A font of the given family and height in pixels.
-QFont PixelFont(const QString& family, int pixels, bool bold = false);
-
 // Sizes a label to its text in its font, as a self-sizing label does; an empty
 // label keeps the height of one line.
 void AutoSize(QLabel* label);

@@ -1,10 +1,11 @@
 #include "torvel_artilheiros.h"
 
 #include "controls.h"
+#include "design_font.h"
 #include "dialogs.h"
+#include "hand_cursor.h"
 #include "torvel_application.h"
 #include "torvel_database.h"
-#include "torvel_logic_link.h"
 
 #include <QSignalBlocker>
 
@@ -78,10 +79,10 @@ TformArtilheiros::~TformArtilheiros() {
 void TformArtilheiros::FormCreate() {
     setWindowTitle(QApplication::applicationName());
     setFixedSize(531, 279);
-    setFont(PixelFont("MS Sans Serif", 11));
-    Label1->setFont(PixelFont("MS Sans Serif", 13, true));
+    setFont(DesignFont("MS Sans Serif", 11));
+    Label1->setFont(DesignFont("MS Sans Serif", 13, true));
     AutoSize(Label1);
-    lPlacar->setFont(PixelFont("MS Sans Serif", 12, true));
+    lPlacar->setFont(DesignFont("MS Sans Serif", 12, true));
     Button1->setCursor(HandCursor());
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 

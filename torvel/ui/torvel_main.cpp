@@ -1,11 +1,13 @@
 #include "torvel_main.h"
 
 #include "controls.h"
+#include "design_font.h"
 #include "dialogs.h"
+#include "hand_cursor.h"
 #include "torvel_application.h"
 #include "torvel_artilheiros.h"
 #include "torvel_database.h"
-#include "torvel_logic_link.h"
+#include "torvel_qualification.h"
 #include "torvel_status.h"
 #include "tournament_rules.h"
 
@@ -68,31 +70,6 @@ int32_t ReadGoals(const IXMLEquipeType& equipe) {
     }
 }
 
-void ResetParticipantGoals(const IXMLEquipeType& equipe) {
-    IXMLArtilheirosType artilheiros = equipe.artilheiros();
-    for (int i = 0; i < artilheiros.Count(); ++i)
-        artilheiros[i].SetGols(-1);
-}
-
-// Matches whose teams are not known lose their results and participants; the
-// participants of unplayed matches lose their goals. Memory only.
-void NormaliseResults() {
-    IXMLJogosType jogos = TorvelDatabase->Jogos;
-    for (int m = 0; m < jogos.Count(); ++m) {
-        IXMLEquipesType equipes = jogos[m].equipes();
-        const IXMLEquipeType side0 = equipes[0], side1 = equipes[1];
-        if (TeamOfMatch(m, 0) < 0 || TeamOfMatch(m, 1) < 0) {
-            side0.gols().SetQuant(-1);
-            side1.gols().SetQuant(-1);
-            side0.artilheiros().Clear();
-            side1.artilheiros().Clear();
-        } else if (side0.gols().Quant() == -1 && side1.gols().Quant() == -1) {
-            ResetParticipantGoals(side0);
-            ResetParticipantGoals(side1);
-        }
-    }
-}
-
 // "Grupo A - Estádio - 12/06/2014 - 17h00min (Horário de Brasília)"; the
 // knockout phase leaves out the group.
 QString MatchHeader(int phase, int32_t m, int32_t team0) {
@@ -125,9 +102,9 @@ TformTorvel::~TformTorvel() {
 
 void TformTorvel::FormCreate() {
     setWindowTitle(QApplication::applicationName());
-    setFont(PixelFont("Arial", 11));
+    setFont(DesignFont("Arial", 11));
     for (QLabel* caption : {lSelecao1, lGols, lSelecao2})
-        caption->setFont(PixelFont("Arial", 13, true));
+        caption->setFont(DesignFont("Arial", 13, true));
 
     for (QWidget* control :
          std::initializer_list<QWidget*>{bConvocados, bRankingGeral, bRankingArtilheiros,
@@ -241,14 +218,14 @@ void TformTorvel::LoadPhase(int phase) {
         throw std::runtime_error("Não foi possível carregar a tabela, pois os arquivos de dados "
                                  "não estão abertos: " +
                                  LoadFailedReason);
-    RunUpdateQualification();
+    UpdateQualification();
     BuildRows(phase);
     FillRows(phase);
 }
 
 void TformTorvel::bSairClick() {
     try {
-        RunUpdateQualification();
+        UpdateQualification();
     } catch (const std::exception&) {
         // Leaving must succeed even when the standings cannot be brought up to date.
     }
@@ -360,7 +337,7 @@ void TformTorvel::SetScoreText(QLineEdit* box, int32_t goals) {
 }
 
 void TformTorvel::FillRows(int phase) {
-    NormaliseResults();
+    ClearUndeterminedMatches();
 
     if (phase == 1) {
         MatchRows.clear();
@@ -377,8 +354,8 @@ void TformTorvel::FillRows(int phase) {
     for (size_t row = 0; row < MatchRows.size(); ++row) {
         const int r = static_cast<int>(row);
         const int32_t m = MatchRows[row];
-        const int32_t t0 = TeamOfMatch(m, 0);
-        const int32_t t1 = TeamOfMatch(m, 1);
+        const int32_t t0 = TeamOf(m, 0);
+        const int32_t t1 = TeamOf(m, 1);
         lJogo[r]->setText(MatchHeader(phase, m, t0));
         AutoSize(lJogo[r]);
         if (t0 < 0 || t1 < 0) {
@@ -445,7 +422,7 @@ void TformTorvel::ScoreChange(QLineEdit* box) {
     if (m < FirstKnockoutMatch) {
         if (equipe.gols().Quant() != value) {
             // A changed group result voids the group's decisions by lot.
-            const int g = GroupIndexOf(TorvelDatabase->Selecoes[TeamOfMatch(m, s)].Grupo());
+            const int g = GroupIndexOf(TorvelDatabase->Selecoes[TeamOf(m, s)].Grupo());
             for (int t = g * TeamsPerGroup; t < (g + 1) * TeamsPerGroup; ++t) {
                 const IXMLSelecaoType selecao = TorvelDatabase->Selecoes[t];
                 selecao.SetGrupo(selecao.Grupo().substr(0, 1));
@@ -463,8 +440,8 @@ void TformTorvel::ScoreChange(QLineEdit* box) {
 void TformTorvel::LineupClick(QPushButton* button) {
     const int row = TagLower(Tag(button));
     const int32_t m = TagUpper(Tag(button));
-    formArtilheiros->nSelecao0 = TeamOfMatch(m, 0);
-    formArtilheiros->nSelecao1 = TeamOfMatch(m, 1);
+    formArtilheiros->nSelecao0 = TeamOf(m, 0);
+    formArtilheiros->nSelecao1 = TeamOf(m, 1);
     formArtilheiros->nJogo = m;
     if (!HasSquad(formArtilheiros->nSelecao0) || !HasSquad(formArtilheiros->nSelecao1)) {
         Dialogs::Message(this, NoSquadMessage, Dialogs::TMessageKind::Stop);

@@ -5,6 +5,7 @@
 
 #include "torvel_artilheiros.h"
 #include "torvel_database.h"
+#include "torvel_empate.h"
 #include "torvel_main.h"
 #include "torvel_status.h"
 
@@ -13,9 +14,13 @@
 class TTorvelProgram {
 public:
     explicit TTorvelProgram(const std::string& programDir);
+    ~TTorvelProgram();
+    TTorvelProgram(const TTorvelProgram&) = delete;
+    TTorvelProgram& operator=(const TTorvelProgram&) = delete;
 
     TformTorvel FormTorvel;
     TTorvelDatabase Database;
     TformStatus FormStatus;
+    TformEmpate FormEmpate;
     TformArtilheiros FormArtilheiros;
 };

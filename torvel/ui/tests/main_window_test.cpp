@@ -1,7 +1,7 @@
 #include "program_fixture.h"
 
 #include "controls.h"
-#include "torvel_logic_link.h"
+#include "hand_cursor.h"
 
 #include <QScrollBar>
 #include <QTest>
@@ -270,6 +270,66 @@ TEST_F(ScoreEntryTest, RetypingTheStoredValueOnlyResetsParticipantGoals) {
     EXPECT_EQ(DiskSide(0, 0).child("artilheiros").child("jogador").attribute("Gols").as_int(), -1);
     EXPECT_EQ(DiskSide(0, 0).child("gols").attribute("Quant").as_int(), 2);
     EXPECT_STREQ(DiskTeam(0).child_value("Grupo"), "A1");
+}
+
+// Team slot a of a group scores 4 - a against any other slot, so every group
+// ends in slot order: team 4g first, 4g + 1 second.
+void SetGroupResultsInSlotOrder(pugi::xml_document& matches, int lastMatch) {
+    static constexpr int pairings[6][2] = {{0, 1}, {2, 3}, {0, 2}, {3, 1}, {3, 0}, {1, 2}};
+    for (int m = 0; m <= lastMatch; ++m)
+        SetResult(matches, m, 4 - pairings[m % 6][0], 4 - pairings[m % 6][1]);
+}
+
+TEST_F(ScoreEntryTest, LastGroupResultQualifiesTheLastSixteen) {
+    SetGroupResultsInSlotOrder(matches, 46);
+    Start();
+    SelectPhase(1);
+    for (QLabel* name : Window().lTime0)
+        EXPECT_TRUE(name->text().isEmpty());
+
+    SelectPhase(0);
+    QTest::keyClicks(Box(47, 0), "3");
+    QTest::keyClicks(Box(47, 1), "2");
+    SelectPhase(1);
+    TformTorvel& w = Window();
+    const int r48 = RowOfMatch(48); // 1A v 2B
+    EXPECT_EQ(w.lTime0[r48]->text(), "Time 0");
+    EXPECT_EQ(w.lTime1[r48]->text(), "Time 5");
+    EXPECT_TRUE(w.mGols0[r48]->isEnabled());
+    const int r55 = RowOfMatch(55); // 1H v 2G
+    EXPECT_EQ(w.lTime0[r55]->text(), "Time 28");
+    EXPECT_EQ(w.lTime1[r55]->text(), "Time 25");
+    EXPECT_FALSE(w.mGols0[RowOfMatch(56)]->isEnabled());
+}
+
+TEST_F(ScoreEntryTest, KnockoutResultFillsTheNextRowAtOnce) {
+    SetGroupResultsInSlotOrder(matches, 47);
+    Start();
+    SelectPhase(1);
+    TformTorvel& w = Window();
+    const std::vector<int32_t> rowsBefore = MatchRows;
+    const int r56 = RowOfMatch(56); // winner of 48 v winner of 49
+    QLabel* const name56 = w.lTime0[r56];
+    EXPECT_TRUE(w.lTime0[r56]->text().isEmpty());
+
+    QTest::keyClicks(Box(48, 0), "2");
+    QTest::keyClicks(Box(48, 1), "1");
+    QTest::keyClicks(Box(49, 0), "0");
+    EXPECT_TRUE(w.lTime1[r56]->text().isEmpty()) << "match 49 has no result yet";
+    QTest::keyClicks(Box(49, 1), "1");
+
+    EXPECT_EQ(MatchRows, rowsBefore) << "the phase was not left";
+    EXPECT_EQ(w.lTime0[r56], name56) << "the rows were refreshed in place";
+    EXPECT_EQ(w.lTime0[r56]->text(), "Time 0");
+    EXPECT_EQ(w.lTime1[r56]->text(), "Time 13");
+    EXPECT_TRUE(w.mGols0[r56]->isEnabled());
+    EXPECT_TRUE(w.bEscalacao[r56]->isEnabled());
+    EXPECT_EQ(DiskSide(49, 1).child("gols").attribute("Quant").as_int(), 1);
+
+    // Undoing the result of 48 empties the row of 56 again.
+    w.mGols0[RowOfMatch(48)]->clear();
+    EXPECT_TRUE(w.lTime0[r56]->text().isEmpty());
+    EXPECT_FALSE(w.mGols0[r56]->isEnabled());
 }
 
 TEST_F(ScoreEntryTest, PastedTextThatIsNoNumberReachesTheErrorDisplay) {
