@@ -3,6 +3,7 @@
 
 #include "program_fixture.h"
 
+#include <QApplication>
 #include <QDir>
 
 using namespace torvel_test;
@@ -14,6 +15,7 @@ protected:
     static void Save(QWidget& widget, const char* name) {
         QDir().mkpath(TORVEL_PICTURES_DIR);
         const QString path = QString(TORVEL_PICTURES_DIR) + "/" + name;
+        QApplication::processEvents(); // pending layout, as before any real repaint
         const QPixmap picture = widget.grab();
         ASSERT_FALSE(picture.isNull());
         ASSERT_TRUE(picture.save(path)) << path.toStdString();
