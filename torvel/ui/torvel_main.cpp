@@ -9,6 +9,7 @@
 #include "torvel_database.h"
 #include "torvel_qualification.h"
 #include "torvel_status.h"
+#include "torvel_webupdate.h"
 #include "tournament_rules.h"
 
 #include <QCloseEvent>
@@ -131,8 +132,12 @@ void TformTorvel::FormCreate() {
     scrJogosContents->setAutoFillBackground(true);
     scrJogos->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    // This build has no HTTP client: the web update stays unavailable.
-    bWebUpdate->setEnabled(false);
+    try {
+        webClient = CreateWebClient();
+    } catch (const std::exception&) {
+        webClient.reset();
+    }
+    bWebUpdate->setEnabled(webClient != nullptr);
 
     InitBackgroundResource();
     iFundo->setPixmap(QPixmap(":/FUNDO"));
@@ -140,6 +145,8 @@ void TformTorvel::FormCreate() {
     connect(cFases, &QComboBox::currentIndexChanged, this,
             [this] { RunHandler([this] { cFasesChange(); }); });
     connect(bSair, &QPushButton::clicked, this, [this] { RunHandler([this] { bSairClick(); }); });
+    connect(bWebUpdate, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { bWebUpdateClick(); }); });
 }
 
 void TformTorvel::showEvent(QShowEvent* event) {
@@ -149,14 +156,22 @@ void TformTorvel::showEvent(QShowEvent* event) {
 }
 
 void TformTorvel::FormShow() {
-    // The web update, once the program has an HTTP client, repairs the data
-    // here; without one the program cannot go on.
-    if (LoadFailed && !bWebUpdate->isEnabled()) {
-        Dialogs::Message(this, "Não é possível atualizar a base de dados via Internet.",
-                         Dialogs::TMessageKind::Stop);
-        terminateRequested_ = true;
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-        return;
+    // Data that failed to open is repaired by the web update; without an HTTP
+    // client the program cannot go on.
+    if (LoadFailed) {
+        if (!bWebUpdate->isEnabled()) {
+            Dialogs::Message(this, "Não é possível atualizar a base de dados via Internet.",
+                             Dialogs::TMessageKind::Stop);
+            RequestTermination();
+            return;
+        }
+        try {
+            bWebUpdateClick();
+        } catch (const std::exception&) {
+            // The table below shows whatever data there is, or why there is none.
+        }
+        if (terminateRequested_)
+            return;
     }
     LoadFailed = false;
     {
@@ -164,6 +179,11 @@ void TformTorvel::FormShow() {
         cFases->setCurrentIndex(0);
     }
     ShowPhase();
+}
+
+void TformTorvel::RequestTermination() {
+    terminateRequested_ = true;
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TformTorvel::resizeEvent(QResizeEvent* event) {
@@ -184,6 +204,7 @@ void TformTorvel::closeEvent(QCloseEvent* event) {
 void TformTorvel::FormClose() {
     resize(1, height());
     resize(1, 1);
+    webClient.reset();
 }
 
 void TformTorvel::cFasesChange() {

@@ -4,6 +4,8 @@
 
 #include "ui_torvel_main.h"
 
+#include "web_client.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +13,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class TformTorvel : public QWidget, public Ui::TformTorvel {
@@ -31,6 +34,7 @@ public:
 
     void cFasesChange();
     void bSairClick();
+    void bWebUpdateClick();
 
     void ClearRows();
     void BuildRows(int phase);
@@ -55,6 +59,11 @@ private:
     QLineEdit* CreateScoreBox(int top, int left);
     void SetScoreText(QLineEdit* box, int32_t goals);
 
+    // Ends the program once control returns to its message loop.
+    void RequestTermination();
+
+    // The HTTP client of the web update; none when it could not be created.
+    std::unique_ptr<TWebClient> webClient;
     bool shown_ = false;
     bool terminateRequested_ = false;
 };

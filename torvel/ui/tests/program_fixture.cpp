@@ -50,6 +50,13 @@ ProgramTest::ProgramTest()
       }) {
     MakeTeamDocument(teams);
     MakeMatchDocument(matches);
+    CreateWebClient = [] { return std::unique_ptr<TWebClient>(); };
+}
+
+ProgramTest::~ProgramTest() {
+    program.reset();
+    CreateWebClient = savedCreateWebClient;
+    UpdateServer = savedUpdateServer;
 }
 
 void ProgramTest::Start() {

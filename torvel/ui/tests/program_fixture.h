@@ -4,6 +4,7 @@
 
 #include "dialogs.h"
 #include "torvel_program.h"
+#include "torvel_webupdate.h"
 #include "tournament_fixture.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,7 @@ pugi::xml_document LoadDocument(const std::filesystem::path& path);
 class ProgramTest : public ::testing::Test {
 protected:
     ProgramTest();
+    ~ProgramTest() override;
 
     // Writes the documents, creates the program on them and shows the main
     // window, which loads the group phase.
@@ -48,6 +50,9 @@ protected:
     // The answer to every question; OK for the other messages.
     QMessageBox::StandardButton answer = QMessageBox::No;
     Dialogs::TScriptedMessages scriptedMessages;
+    // The program has no HTTP client unless a test gives it one.
+    decltype(CreateWebClient) savedCreateWebClient = CreateWebClient;
+    std::string savedUpdateServer = UpdateServer;
 
 private:
     mutable pugi::xml_document diskTeams_, diskMatches_;
