@@ -279,18 +279,18 @@ struct IDirectPlay4A : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE DeletePlayerFromGroup(DPID idGroup, DPID idPlayer) = 0;
     virtual HRESULT STDMETHODCALLTYPE DestroyGroup(DPID idGroup) = 0;
     virtual HRESULT STDMETHODCALLTYPE DestroyPlayer(DPID idPlayer) = 0;
-    virtual HRESULT STDMETHODCALLTYPE EnumGroupPlayers(DPID idGroup, LPGUID lpguidInstance,
-                                                       LPDPENUMPLAYERSCALLBACK2 lpEnumPlayersCallback2,
-                                                       LPVOID lpContext, DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumGroupPlayers(
+        DPID idGroup, LPGUID lpguidInstance, LPDPENUMPLAYERSCALLBACK2 lpEnumPlayersCallback2,
+        LPVOID lpContext, DWORD dwFlags) = 0;
     virtual HRESULT STDMETHODCALLTYPE EnumGroups(LPGUID lpguidInstance,
                                                  LPDPENUMPLAYERSCALLBACK2 lpEnumPlayersCallback2,
                                                  LPVOID lpContext, DWORD dwFlags) = 0;
     virtual HRESULT STDMETHODCALLTYPE EnumPlayers(LPGUID lpguidInstance,
                                                   LPDPENUMPLAYERSCALLBACK2 lpEnumPlayersCallback2,
                                                   LPVOID lpContext, DWORD dwFlags) = 0;
-    virtual HRESULT STDMETHODCALLTYPE EnumSessions(LPDPSESSIONDESC2 lpsd, DWORD dwTimeout,
-                                                   LPDPENUMSESSIONSCALLBACK2 lpEnumSessionsCallback2,
-                                                   LPVOID lpContext, DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumSessions(
+        LPDPSESSIONDESC2 lpsd, DWORD dwTimeout, LPDPENUMSESSIONSCALLBACK2 lpEnumSessionsCallback2,
+        LPVOID lpContext, DWORD dwFlags) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetCaps(LPDPCAPS lpDPCaps, DWORD dwFlags) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetGroupData(DPID idGroup, LPVOID lpData,
                                                    LPDWORD lpdwDataSize, DWORD dwFlags) = 0;
@@ -316,8 +316,8 @@ struct IDirectPlay4A : IUnknown {
                                                    DWORD dwFlags) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetGroupName(DPID idGroup, LPDPNAME lpGroupName,
                                                    DWORD dwFlags) = 0;
-    virtual HRESULT STDMETHODCALLTYPE SetPlayerData(DPID idPlayer, LPVOID lpData,
-                                                    DWORD dwDataSize, DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPlayerData(DPID idPlayer, LPVOID lpData, DWORD dwDataSize,
+                                                    DWORD dwFlags) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetPlayerName(DPID idPlayer, LPDPNAME lpPlayerName,
                                                     DWORD dwFlags) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetSessionDesc(LPDPSESSIONDESC2 lpSessDesc,

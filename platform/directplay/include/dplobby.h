@@ -59,12 +59,12 @@ struct IDirectPlayLobby3A : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE EnumAddress(LPDPENUMADDRESSCALLBACK lpEnumAddressCallback,
                                                   LPCVOID lpAddress, DWORD dwAddressSize,
                                                   LPVOID lpContext) = 0;
-    virtual HRESULT STDMETHODCALLTYPE EnumAddressTypes(
-        LPDPLENUMADDRESSTYPESCALLBACK lpEnumAddressTypeCallback, REFGUID guidSP, LPVOID lpContext,
-        DWORD dwFlags) = 0;
-    virtual HRESULT STDMETHODCALLTYPE EnumLocalApplications(
-        LPDPLENUMLOCALAPPLICATIONSCALLBACK lpEnumLocalAppCallback, LPVOID lpContext,
-        DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE
+    EnumAddressTypes(LPDPLENUMADDRESSTYPESCALLBACK lpEnumAddressTypeCallback, REFGUID guidSP,
+                     LPVOID lpContext, DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE
+    EnumLocalApplications(LPDPLENUMLOCALAPPLICATIONSCALLBACK lpEnumLocalAppCallback,
+                          LPVOID lpContext, DWORD dwFlags) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetConnectionSettings(DWORD dwAppID, LPVOID lpData,
                                                             LPDWORD lpdwDataSize) = 0;
     virtual HRESULT STDMETHODCALLTYPE ReceiveLobbyMessage(DWORD dwFlags, DWORD dwAppID,
@@ -87,7 +87,8 @@ struct IDirectPlayLobby3A : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE ConnectEx(DWORD dwFlags, REFIID riid, LPVOID* lplpDP,
                                                 IUnknown* pUnk) = 0;
     virtual HRESULT STDMETHODCALLTYPE RegisterApplication(DWORD dwFlags, LPVOID lpAppDesc) = 0;
-    virtual HRESULT STDMETHODCALLTYPE UnregisterApplication(DWORD dwFlags, REFGUID guidApplication) = 0;
+    virtual HRESULT STDMETHODCALLTYPE UnregisterApplication(DWORD dwFlags,
+                                                            REFGUID guidApplication) = 0;
     virtual HRESULT STDMETHODCALLTYPE WaitForConnectionSettings(DWORD dwFlags) = 0;
 
 protected:

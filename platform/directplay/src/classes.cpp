@@ -1,6 +1,6 @@
 // Class objects of the stand-in, registered as built-in classes of the COM runtime.
-#include "com/builtin_classes.h"
 #include "directplay/classes.h"
+#include "com/builtin_classes.h"
 #include "objects.h"
 
 #include <mutex>
@@ -27,8 +27,7 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid,
-                                             void** object) override {
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (outer != nullptr) {
             if (object != nullptr) {
                 *object = nullptr;

@@ -38,8 +38,7 @@ public:
     // The supported subset
     HRESULT STDMETHODCALLTYPE Close() override;
     HRESULT STDMETHODCALLTYPE CreatePlayer(LPDPID lpidPlayer, LPDPNAME lpPlayerName, HANDLE hEvent,
-                                           LPVOID lpData, DWORD dwDataSize,
-                                           DWORD dwFlags) override;
+                                           LPVOID lpData, DWORD dwDataSize, DWORD dwFlags) override;
     HRESULT STDMETHODCALLTYPE DeletePlayerFromGroup(DPID idGroup, DPID idPlayer) override;
     HRESULT STDMETHODCALLTYPE DestroyPlayer(DPID idPlayer) override;
     HRESULT STDMETHODCALLTYPE EnumSessions(LPDPSESSIONDESC2 lpsd, DWORD dwTimeout,
@@ -72,8 +71,7 @@ public:
                                                DWORD) override {
         return DPERR_UNSUPPORTED;
     }
-    HRESULT STDMETHODCALLTYPE EnumGroups(LPGUID, LPDPENUMPLAYERSCALLBACK2, LPVOID,
-                                         DWORD) override {
+    HRESULT STDMETHODCALLTYPE EnumGroups(LPGUID, LPDPENUMPLAYERSCALLBACK2, LPVOID, DWORD) override {
         return DPERR_UNSUPPORTED;
     }
     HRESULT STDMETHODCALLTYPE EnumPlayers(LPGUID, LPDPENUMPLAYERSCALLBACK2, LPVOID,
@@ -201,17 +199,18 @@ HRESULT DirectPlay::InitializeConnection(LPVOID lpConnection, DWORD dwFlags) {
     const GUID* providerGuid = nullptr;
     GUID found{};
     std::string host;
-    const HRESULT hr = ForEachAddressElement(
-        lpConnection, AddressTotalSize(lpConnection),
-        [&](const GUID& type, DWORD size, const void* data) {
-            if (type == DPAID_ServiceProvider && size == sizeof(GUID)) {
-                std::memcpy(&found, data, sizeof found);
-                providerGuid = &found;
-            } else if (type == DPAID_INet && size > 0) {
-                host.assign(static_cast<const char*>(data), strnlen(static_cast<const char*>(data), size));
-            }
-            return true;
-        });
+    const HRESULT hr =
+        ForEachAddressElement(lpConnection, AddressTotalSize(lpConnection),
+                              [&](const GUID& type, DWORD size, const void* data) {
+                                  if (type == DPAID_ServiceProvider && size == sizeof(GUID)) {
+                                      std::memcpy(&found, data, sizeof found);
+                                      providerGuid = &found;
+                                  } else if (type == DPAID_INet && size > 0) {
+                                      host.assign(static_cast<const char*>(data),
+                                                  strnlen(static_cast<const char*>(data), size));
+                                  }
+                                  return true;
+                              });
     if (FAILED(hr) || providerGuid == nullptr) {
         return DPERR_INVALIDPARAMS;
     }

@@ -139,8 +139,8 @@ HRESULT EnumerateSessions(const Settings& settings, const Provider& provider, in
         }
         const auto wait = std::min(deadline, nextQuery) - now;
         pollfd descriptor{socket.Fd(), POLLIN, 0};
-        const int waitMs = static_cast<int>(
-            std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+        const int waitMs =
+            static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
         if (poll(&descriptor, 1, waitMs) <= 0) {
             continue;
         }

@@ -58,8 +58,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetConnectionSettings(DWORD, LPVOID, LPDWORD) override {
         return DPERR_NOTLOBBIED;
     }
-    HRESULT STDMETHODCALLTYPE ReceiveLobbyMessage(DWORD, DWORD, LPDWORD, LPVOID,
-                                                  LPDWORD) override {
+    HRESULT STDMETHODCALLTYPE ReceiveLobbyMessage(DWORD, DWORD, LPDWORD, LPVOID, LPDWORD) override {
         return DPERR_UNSUPPORTED;
     }
     HRESULT STDMETHODCALLTYPE RunApplication(DWORD, LPDWORD, LPDPLCONNECTION, HANDLE) override {

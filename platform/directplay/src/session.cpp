@@ -54,8 +54,8 @@ std::vector<std::string> LocalAddresses(const Settings& settings) {
 }
 
 template <typename Message> DWORD NamedMessageSize(const SystemEvent& event) {
-    return static_cast<DWORD>(sizeof(Message) + event.shortName.size() + 1 +
-                              event.longName.size() + 1);
+    return static_cast<DWORD>(sizeof(Message) + event.shortName.size() + 1 + event.longName.size() +
+                              1);
 }
 
 DWORD MessageSize(const QueuedMessage& message) {
@@ -109,7 +109,13 @@ void WriteMessage(const QueuedMessage& message, void* buffer, DWORD size) {
 std::vector<std::uint8_t> PlayerPacket(PacketKind kind, DPID id, DWORD flags,
                                        const std::string& shortName, const std::string& longName,
                                        DWORD currentPlayers) {
-    return Writer(kind).U32(id).U32(flags).Text(shortName).Text(longName).U32(currentPlayers).Result();
+    return Writer(kind)
+        .U32(id)
+        .U32(flags)
+        .Text(shortName)
+        .Text(longName)
+        .U32(currentPlayers)
+        .Result();
 }
 
 std::vector<std::uint8_t> DataPacket(DPID from, DPID to, std::span<const std::uint8_t> payload) {
@@ -246,9 +252,8 @@ void Session::Wake() {
 void Session::Run() {
     const int periodMs =
         static_cast<int>(std::clamp<std::uint32_t>(config_.settings.keepaliveMs / 4, 10, 100));
-    pollfd descriptors[3] = {{host_->socket, POLLIN, 0},
-                             {wakeFd_, POLLIN, 0},
-                             {enumerationSocket_, POLLIN, 0}};
+    pollfd descriptors[3] = {
+        {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {enumerationSocket_, POLLIN, 0}};
     const nfds_t count = enumerationSocket_ >= 0 ? 3 : 2;
     for (;;) {
         {
@@ -347,17 +352,20 @@ void Session::HostHandle(ENetPeer* peer, Reader& reader, bool reliable) {
             return;
         }
         if (IsFull()) {
-            SendPacket(
-                peer,
-                Writer(PacketKind::PlayerCreated).U32(request).U32(DPERR_CANTADDPLAYER).U32(0).Result(),
-                true);
+            SendPacket(peer,
+                       Writer(PacketKind::PlayerCreated)
+                           .U32(request)
+                           .U32(DPERR_CANTADDPLAYER)
+                           .U32(0)
+                           .Result(),
+                       true);
             return;
         }
         const DPID id = AssignId(flags);
         players_[id] = Player{id, flags, shortName, longName, peer, false, nullptr};
         SendPacket(peer, Writer(PacketKind::PlayerCreated).U32(request).U32(DP_OK).U32(id).Result(),
                    true);
-        const SystemEvent created{DPSYS_CREATEPLAYERORGROUP, id, flags,
+        const SystemEvent created{DPSYS_CREATEPLAYERORGROUP,           id,        flags,
                                   static_cast<DWORD>(players_.size()), shortName, longName};
         Notify(created, 0);
         if (!(config_.summary.flags & DPSESSION_CLIENTSERVER)) {
@@ -570,8 +578,8 @@ void Session::Route(DPID from, DPID to, std::span<const std::uint8_t> payload, b
 }
 
 void Session::SendPacket(ENetPeer* peer, const std::vector<std::uint8_t>& bytes, bool reliable) {
-    ENetPacket* packet = enet_packet_create(bytes.data(), bytes.size(),
-                                            reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
+    ENetPacket* packet =
+        enet_packet_create(bytes.data(), bytes.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
     if (packet != nullptr &&
         enet_peer_send(peer, reliable ? kReliableChannel : kUnreliableChannel, packet) != 0) {
         enet_packet_destroy(packet);
@@ -598,8 +606,11 @@ void Session::RemovePlayer(DPID id) {
     if (!isHost_) {
         return;
     }
-    const SystemEvent destroyed{DPSYS_DESTROYPLAYERORGROUP, id, player.flags,
-                                static_cast<DWORD>(players_.size()), player.shortName,
+    const SystemEvent destroyed{DPSYS_DESTROYPLAYERORGROUP,
+                                id,
+                                player.flags,
+                                static_cast<DWORD>(players_.size()),
+                                player.shortName,
                                 player.longName};
     Notify(destroyed, 0);
     if (!(config_.summary.flags & DPSESSION_CLIENTSERVER)) {
@@ -633,13 +644,17 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
     const std::uint32_t request = nextRequest_++;
     pendingCreates_[request] = PendingCreate{};
     SendPacket(server_,
-               Writer(PacketKind::CreatePlayer).U32(request).U32(flags).Text(shortName).Text(longName).Result(),
+               Writer(PacketKind::CreatePlayer)
+                   .U32(request)
+                   .U32(flags)
+                   .Text(shortName)
+                   .Text(longName)
+                   .Result(),
                true);
     enet_host_flush(host_);
     const bool answered =
-        changed_.wait_for(guard, std::chrono::milliseconds(config_.settings.keepaliveMs), [&] {
-            return pendingCreates_[request].done || state_ != State::Open;
-        });
+        changed_.wait_for(guard, std::chrono::milliseconds(config_.settings.keepaliveMs),
+                          [&] { return pendingCreates_[request].done || state_ != State::Open; });
     const PendingCreate outcome = pendingCreates_[request];
     pendingCreates_.erase(request);
     if (!outcome.done) {

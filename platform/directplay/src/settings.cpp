@@ -41,8 +41,8 @@ Settings ReadSettings() {
     if (const char* address = std::getenv(kEnumerationAddressVariable); address && *address) {
         settings.enumerationAddress = address;
     }
-    settings.tcpIpPort = static_cast<std::uint16_t>(
-        NumberVariable(kTcpIpPortVariable).value_or(kDefaultTcpIpPort));
+    settings.tcpIpPort =
+        static_cast<std::uint16_t>(NumberVariable(kTcpIpPortVariable).value_or(kDefaultTcpIpPort));
     settings.ipxPort =
         static_cast<std::uint16_t>(NumberVariable(kIpxPortVariable).value_or(kDefaultIpxPort));
     settings.keepaliveMs = NumberVariable(kKeepaliveVariable).value_or(kDefaultKeepaliveMs);

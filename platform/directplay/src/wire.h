@@ -13,17 +13,17 @@ namespace directplay {
 inline constexpr std::uint32_t kWireMagic = 0x4C504456; // "VDPL"
 
 enum class PacketKind : std::uint8_t {
-    EnumQuery = 1,  // provider, application GUID
-    EnumAnswer,     // provider, session summary, ENet port
-    Join,           // session instance GUID
-    Welcome,        // session flags
-    Refused,        // HRESULT
-    CreatePlayer,   // request id, flags, short name, long name
-    PlayerCreated,  // request id, HRESULT, DPID
-    PlayerAdded,    // DPID, flags, short name, long name, current players
-    DestroyPlayer,  // DPID
-    PlayerRemoved,  // DPID, flags, short name, long name
-    Data,           // from, to, payload
+    EnumQuery = 1, // provider, application GUID
+    EnumAnswer,    // provider, session summary, ENet port
+    Join,          // session instance GUID
+    Welcome,       // session flags
+    Refused,       // HRESULT
+    CreatePlayer,  // request id, flags, short name, long name
+    PlayerCreated, // request id, HRESULT, DPID
+    PlayerAdded,   // DPID, flags, short name, long name, current players
+    DestroyPlayer, // DPID
+    PlayerRemoved, // DPID, flags, short name, long name
+    Data,          // from, to, payload
 };
 
 class Writer {
