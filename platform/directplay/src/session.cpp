@@ -266,7 +266,7 @@ void Session::Run() {
             while (enet_host_service(host_, &event, 0) > 0) {
                 HandleEvent(event);
             }
-            if (enumerationSocket_ >= 0) {
+            if (descriptors[2].revents & POLLIN) {
                 AnswerQueries();
             }
             enet_host_flush(host_);
