@@ -1,0 +1,766 @@
+#include "session.h"
+
+#include "address.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace directplay {
+namespace {
+
+constexpr std::size_t kMaxPeers = 256;
+constexpr std::size_t kChannels = 2;
+constexpr enet_uint8 kReliableChannel = 0;
+constexpr enet_uint8 kUnreliableChannel = 1;
+
+void InitializeENet() {
+    static const bool initialized = enet_initialize() == 0;
+    (void)initialized;
+}
+
+std::string NameText(LPCSTR text) {
+    return text != nullptr ? std::string(text) : std::string();
+}
+
+// The IPv4 addresses of this machine's interfaces, loopback only when there is no other.
+std::vector<std::string> LocalAddresses(const Settings& settings) {
+    std::vector<std::string> addresses;
+    ifaddrs* interfaces = nullptr;
+    if (!settings.loopbackOnly && getifaddrs(&interfaces) == 0) {
+        for (ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
+            if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) {
+                continue;
+            }
+            const in_addr address = reinterpret_cast<sockaddr_in*>(entry->ifa_addr)->sin_addr;
+            if (!IsLoopback(address)) {
+                addresses.emplace_back(inet_ntoa(address));
+            }
+        }
+        freeifaddrs(interfaces);
+    }
+    if (addresses.empty()) {
+        addresses.emplace_back("127.0.0.1");
+    }
+    return addresses;
+}
+
+template <typename Message> DWORD NamedMessageSize(const SystemEvent& event) {
+    return static_cast<DWORD>(sizeof(Message) + event.shortName.size() + 1 + event.longName.size() +
+                              1);
+}
+
+DWORD MessageSize(const QueuedMessage& message) {
+    if (const auto* bytes = std::get_if<std::vector<BYTE>>(&message.content)) {
+        return static_cast<DWORD>(bytes->size());
+    }
+    const auto& event = std::get<SystemEvent>(message.content);
+    switch (event.type) {
+    case DPSYS_CREATEPLAYERORGROUP:
+        return NamedMessageSize<DPMSG_CREATEPLAYERORGROUP>(event);
+    case DPSYS_DESTROYPLAYERORGROUP:
+        return NamedMessageSize<DPMSG_DESTROYPLAYERORGROUP>(event);
+    default:
+        return sizeof(DPMSG_GENERIC);
+    }
+}
+
+// Writes a player message with its names stored after the structure, as DirectPlay does.
+template <typename Message> void WriteNamedMessage(const SystemEvent& event, void* buffer) {
+    auto* message = static_cast<Message*>(buffer);
+    char* text = static_cast<char*>(buffer) + sizeof(Message);
+    message->dwType = event.type;
+    message->dwPlayerType = DPPLAYERTYPE_PLAYER;
+    message->dpId = event.player;
+    message->dpnName.dwSize = sizeof(DPNAME);
+    message->dpnName.lpszShortNameA = text;
+    std::memcpy(text, event.shortName.c_str(), event.shortName.size() + 1);
+    text += event.shortName.size() + 1;
+    message->dpnName.lpszLongNameA = text;
+    std::memcpy(text, event.longName.c_str(), event.longName.size() + 1);
+    message->dwFlags = event.flags;
+}
+
+void WriteMessage(const QueuedMessage& message, void* buffer, DWORD size) {
+    std::memset(buffer, 0, size);
+    if (const auto* bytes = std::get_if<std::vector<BYTE>>(&message.content)) {
+        std::memcpy(buffer, bytes->data(), bytes->size());
+        return;
+    }
+    const auto& event = std::get<SystemEvent>(message.content);
+    if (event.type == DPSYS_CREATEPLAYERORGROUP) {
+        WriteNamedMessage<DPMSG_CREATEPLAYERORGROUP>(event, buffer);
+        static_cast<DPMSG_CREATEPLAYERORGROUP*>(buffer)->dwCurrentPlayers = event.currentPlayers;
+    } else if (event.type == DPSYS_DESTROYPLAYERORGROUP) {
+        WriteNamedMessage<DPMSG_DESTROYPLAYERORGROUP>(event, buffer);
+    } else {
+        static_cast<DPMSG_GENERIC*>(buffer)->dwType = event.type;
+    }
+}
+
+std::vector<std::uint8_t> PlayerPacket(PacketKind kind, DPID id, DWORD flags,
+                                       const std::string& shortName, const std::string& longName,
+                                       DWORD currentPlayers) {
+    return Writer(kind)
+        .U32(id)
+        .U32(flags)
+        .Text(shortName)
+        .Text(longName)
+        .U32(currentPlayers)
+        .Result();
+}
+
+std::vector<std::uint8_t> DataPacket(DPID from, DPID to, std::span<const std::uint8_t> payload) {
+    return Writer(PacketKind::Data).U32(from).U32(to).Bytes(payload).Result();
+}
+
+} // namespace
+
+Session::Session(const SessionConfig& config, bool isHost) : config_(config), isHost_(isHost) {
+    InitializeENet();
+}
+
+Session::~Session() {
+    if (thread_.joinable()) {
+        {
+            std::lock_guard guard(lock_);
+            stop_ = true;
+        }
+        Wake();
+        thread_.join();
+    }
+    if (host_ != nullptr) {
+        // Tell every connected peer at once: the host's peers lose the session, the host
+        // drops a leaving peer's players.
+        for (std::size_t i = 0; i < host_->peerCount; ++i) {
+            if (host_->peers[i].state == ENET_PEER_STATE_CONNECTED) {
+                enet_peer_disconnect_now(&host_->peers[i], 0);
+            }
+        }
+        enet_host_destroy(host_);
+    }
+    if (enumerationSocket_ >= 0) {
+        close(enumerationSocket_);
+    }
+    if (wakeFd_ >= 0) {
+        close(wakeFd_);
+    }
+}
+
+HRESULT Session::Create(const SessionConfig& config, std::unique_ptr<Session>& session) {
+    std::unique_ptr<Session> created(new Session(config, true));
+    const HRESULT hr = created->StartHost();
+    if (SUCCEEDED(hr)) {
+        session = std::move(created);
+    }
+    return hr;
+}
+
+HRESULT Session::BeginJoin(const SessionConfig& config, std::unique_ptr<Session>& session) {
+    if (!TargetAllowed(config.settings, config.host)) {
+        return DPERR_ACCESSDENIED;
+    }
+    std::unique_ptr<Session> joining(new Session(config, false));
+    const HRESULT hr = joining->StartJoin();
+    if (SUCCEEDED(hr)) {
+        session = std::move(joining);
+    }
+    return hr;
+}
+
+HRESULT Session::StartHost() {
+    ENetAddress address{};
+    address.host = config_.settings.loopbackOnly ? htonl(INADDR_LOOPBACK) : ENET_HOST_ANY;
+    address.port = 0;
+    host_ = enet_host_create(&address, kMaxPeers, kChannels, 0, 0);
+    enumerationSocket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (host_ == nullptr || enumerationSocket_ < 0 || wakeFd_ < 0) {
+        return DPERR_CANNOTCREATESERVER;
+    }
+    // Several hosts on one machine share the port; each receives the broadcast queries.
+    const int enable = 1;
+    sockaddr_in bound{};
+    bound.sin_family = AF_INET;
+    bound.sin_addr.s_addr = htonl(INADDR_ANY);
+    bound.sin_port = htons(config_.provider->Port(config_.settings));
+    if (setsockopt(enumerationSocket_, SOL_SOCKET, SO_REUSEADDR, &enable, sizeof enable) != 0 ||
+        bind(enumerationSocket_, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0) {
+        return DPERR_CANNOTCREATESERVER;
+    }
+    config_.summary.sessionPort = host_->address.port;
+    state_ = State::Open;
+    thread_ = std::thread(&Session::Run, this);
+    return DP_OK;
+}
+
+HRESULT Session::StartJoin() {
+    ENetAddress local{};
+    local.host = config_.settings.loopbackOnly ? htonl(INADDR_LOOPBACK) : ENET_HOST_ANY;
+    host_ = enet_host_create(&local, 1, kChannels, 0, 0);
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (host_ == nullptr || wakeFd_ < 0) {
+        return DPERR_NOCONNECTION;
+    }
+    ENetAddress remote{};
+    remote.host = config_.host.s_addr;
+    remote.port = config_.summary.sessionPort;
+    CountSessionConnect();
+    server_ = enet_host_connect(host_, &remote, kChannels, 0);
+    if (server_ == nullptr) {
+        return DPERR_NOCONNECTION;
+    }
+    const std::uint32_t keepalive = config_.settings.keepaliveMs;
+    enet_peer_timeout(server_, 0, keepalive, keepalive);
+    enet_peer_ping_interval(server_, std::max<std::uint32_t>(keepalive / 4, 10));
+    thread_ = std::thread(&Session::Run, this);
+    return DP_OK;
+}
+
+HRESULT Session::JoinStatus(DWORD waitMs) {
+    std::unique_lock guard(lock_);
+    changed_.wait_for(guard, std::chrono::milliseconds(waitMs),
+                      [this] { return state_ != State::Connecting; });
+    switch (state_) {
+    case State::Connecting:
+        return DPERR_CONNECTING;
+    case State::Open:
+        return DP_OK;
+    case State::Lost:
+        return DPERR_CONNECTIONLOST;
+    case State::Failed:
+        break;
+    }
+    return failure_;
+}
+
+void Session::Wake() {
+    const std::uint64_t one = 1;
+    if (write(wakeFd_, &one, sizeof one) < 0) {
+        // The counter is saturated: the thread is already due to wake.
+    }
+}
+
+void Session::Run() {
+    const int periodMs =
+        static_cast<int>(std::clamp<std::uint32_t>(config_.settings.keepaliveMs / 4, 10, 100));
+    pollfd descriptors[3] = {
+        {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {enumerationSocket_, POLLIN, 0}};
+    const nfds_t count = enumerationSocket_ >= 0 ? 3 : 2;
+    for (;;) {
+        {
+            std::lock_guard guard(lock_);
+            if (stop_) {
+                return;
+            }
+            // Drain everything queued before flushing once.
+            ENetEvent event;
+            while (enet_host_service(host_, &event, 0) > 0) {
+                HandleEvent(event);
+            }
+            if (descriptors[2].revents & POLLIN) {
+                AnswerQueries();
+            }
+            enet_host_flush(host_);
+        }
+        poll(descriptors, count, periodMs);
+        if (descriptors[1].revents & POLLIN) {
+            std::uint64_t value;
+            if (read(wakeFd_, &value, sizeof value) < 0) {
+                // Already reset by an earlier read.
+            }
+        }
+    }
+}
+
+void Session::HandleEvent(const ENetEvent& event) {
+    switch (event.type) {
+    case ENET_EVENT_TYPE_CONNECT:
+        if (isHost_) {
+            const std::uint32_t keepalive = config_.settings.keepaliveMs;
+            enet_peer_timeout(event.peer, 0, keepalive, keepalive);
+            enet_peer_ping_interval(event.peer, std::max<std::uint32_t>(keepalive / 4, 10));
+        } else {
+            SendPacket(server_, Writer(PacketKind::Join).Guid(config_.summary.instance).Result(),
+                       true);
+        }
+        break;
+    case ENET_EVENT_TYPE_RECEIVE:
+        HandlePacket(event.peer, {event.packet->data, event.packet->dataLength},
+                     (event.packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0);
+        enet_packet_destroy(event.packet);
+        break;
+    case ENET_EVENT_TYPE_DISCONNECT:
+        PeerGone(event.peer);
+        break;
+    case ENET_EVENT_TYPE_NONE:
+        break;
+    }
+}
+
+void Session::HandlePacket(ENetPeer* peer, std::span<const std::uint8_t> bytes, bool reliable) {
+    Reader reader(bytes);
+    if (!reader.Ok()) {
+        return;
+    }
+    if (isHost_) {
+        HostHandle(peer, reader, reliable);
+    } else {
+        PeerHandle(reader);
+    }
+}
+
+void Session::HostHandle(ENetPeer* peer, Reader& reader, bool reliable) {
+    const bool joined = peer->data != nullptr;
+    switch (reader.Kind()) {
+    case PacketKind::Join: {
+        const GUID instance = reader.Guid();
+        HRESULT refusal = DP_OK;
+        if (!reader.Ok() || instance != config_.summary.instance) {
+            refusal = DPERR_NOSESSIONS;
+        } else if (!AcceptsNewPlayers(Summary())) {
+            refusal = DPERR_NONEWPLAYERS;
+        }
+        if (refusal != DP_OK) {
+            SendPacket(peer, Writer(PacketKind::Refused).U32(refusal).Result(), true);
+            enet_peer_disconnect_later(peer, 0);
+            return;
+        }
+        peer->data = this;
+        SendPacket(peer,
+                   Writer(PacketKind::Welcome)
+                       .U32(config_.summary.flags)
+                       .U32(config_.summary.maxPlayers)
+                       .Result(),
+                   true);
+        return;
+    }
+    case PacketKind::CreatePlayer: {
+        const std::uint32_t request = reader.U32();
+        const DWORD flags = reader.U32();
+        std::string shortName = reader.Text();
+        std::string longName = reader.Text();
+        if (!reader.Ok() || !joined) {
+            return;
+        }
+        if (IsFull()) {
+            SendPacket(peer,
+                       Writer(PacketKind::PlayerCreated)
+                           .U32(request)
+                           .U32(DPERR_CANTADDPLAYER)
+                           .U32(0)
+                           .Result(),
+                       true);
+            return;
+        }
+        const DPID id = AssignId(flags);
+        players_[id] = Player{id, flags, shortName, longName, peer, false, nullptr};
+        SendPacket(peer, Writer(PacketKind::PlayerCreated).U32(request).U32(DP_OK).U32(id).Result(),
+                   true);
+        const SystemEvent created{DPSYS_CREATEPLAYERORGROUP,           id,        flags,
+                                  static_cast<DWORD>(players_.size()), shortName, longName};
+        Notify(created, 0);
+        if (!(config_.summary.flags & DPSESSION_CLIENTSERVER)) {
+            Broadcast(PlayerPacket(PacketKind::PlayerAdded, id, flags, shortName, longName,
+                                   static_cast<DWORD>(players_.size())),
+                      peer);
+        }
+        return;
+    }
+    case PacketKind::DestroyPlayer: {
+        const DPID id = reader.U32();
+        auto player = players_.find(id);
+        if (reader.Ok() && player != players_.end() && player->second.peer == peer) {
+            RemovePlayer(id);
+        }
+        return;
+    }
+    case PacketKind::Data: {
+        const DPID from = reader.U32();
+        const DPID to = reader.U32();
+        auto payload = reader.Rest();
+        auto sender = players_.find(from);
+        if (reader.Ok() && sender != players_.end() && sender->second.peer == peer) {
+            Route(from, to, payload, reliable, peer);
+        }
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void Session::PeerHandle(Reader& reader) {
+    switch (reader.Kind()) {
+    case PacketKind::Welcome:
+        config_.summary.flags = reader.U32();
+        config_.summary.maxPlayers = reader.U32();
+        if (reader.Ok() && state_ == State::Connecting) {
+            state_ = State::Open;
+            changed_.notify_all();
+        }
+        return;
+    case PacketKind::Refused: {
+        const HRESULT refusal = static_cast<HRESULT>(reader.U32());
+        if (reader.Ok() && state_ == State::Connecting) {
+            state_ = State::Failed;
+            failure_ = refusal;
+            changed_.notify_all();
+        }
+        return;
+    }
+    case PacketKind::PlayerCreated: {
+        const std::uint32_t request = reader.U32();
+        const HRESULT result = static_cast<HRESULT>(reader.U32());
+        const DPID id = reader.U32();
+        auto pending = pendingCreates_.find(request);
+        if (reader.Ok() && pending != pendingCreates_.end()) {
+            pending->second = PendingCreate{true, result, id};
+            changed_.notify_all();
+        }
+        return;
+    }
+    case PacketKind::PlayerAdded:
+    case PacketKind::PlayerRemoved: {
+        SystemEvent event;
+        event.type = reader.Kind() == PacketKind::PlayerAdded ? DPSYS_CREATEPLAYERORGROUP
+                                                              : DPSYS_DESTROYPLAYERORGROUP;
+        event.player = reader.U32();
+        event.flags = reader.U32();
+        event.shortName = reader.Text();
+        event.longName = reader.Text();
+        event.currentPlayers = reader.U32();
+        if (reader.Ok()) {
+            Notify(event, 0);
+        }
+        return;
+    }
+    case PacketKind::Data: {
+        const DPID from = reader.U32();
+        const DPID to = reader.U32();
+        auto payload = reader.Rest();
+        if (reader.Ok()) {
+            Deliver(from, to, payload);
+        }
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void Session::AnswerQueries() {
+    std::uint8_t buffer[512];
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t fromSize = sizeof from;
+        const ssize_t size = recvfrom(enumerationSocket_, buffer, sizeof buffer, MSG_DONTWAIT,
+                                      reinterpret_cast<sockaddr*>(&from), &fromSize);
+        if (size < 0) {
+            return;
+        }
+        if (!TargetAllowed(config_.settings, from.sin_addr)) {
+            continue;
+        }
+        auto application = DecodeQuery(*config_.provider, {buffer, static_cast<std::size_t>(size)});
+        if (!application ||
+            (*application != GUID_NULL && *application != config_.summary.application)) {
+            continue;
+        }
+        const auto answer = EncodeAnswer(*config_.provider, Summary());
+        sendto(enumerationSocket_, answer.data(), answer.size(), 0,
+               reinterpret_cast<const sockaddr*>(&from), sizeof from);
+    }
+}
+
+void Session::PeerGone(ENetPeer* peer) {
+    if (isHost_) {
+        std::vector<DPID> owned;
+        for (const auto& [id, player] : players_) {
+            if (player.peer == peer) {
+                owned.push_back(id);
+            }
+        }
+        for (DPID id : owned) {
+            RemovePlayer(id);
+        }
+        peer->data = nullptr;
+        return;
+    }
+    server_ = nullptr;
+    if (state_ == State::Connecting) {
+        state_ = State::Failed;
+        failure_ = DPERR_NOCONNECTION;
+    } else if (state_ == State::Open) {
+        state_ = State::Lost;
+        SystemEvent lost;
+        lost.type = DPSYS_SESSIONLOST;
+        Notify(lost, 0);
+    }
+    changed_.notify_all();
+}
+
+DPID Session::AssignId(DWORD flags) {
+    if ((flags & DPPLAYER_SERVERPLAYER) && (config_.summary.flags & DPSESSION_CLIENTSERVER) &&
+        !players_.contains(DPID_SERVERPLAYER)) {
+        return DPID_SERVERPLAYER;
+    }
+    while (players_.contains(nextId_) || nextId_ == DPID_UNKNOWN || nextId_ <= DPID_SERVERPLAYER) {
+        ++nextId_;
+    }
+    return nextId_++;
+}
+
+bool Session::IsFull() const {
+    return config_.summary.maxPlayers != 0 && players_.size() >= config_.summary.maxPlayers;
+}
+
+SessionSummary Session::Summary() const {
+    SessionSummary summary = config_.summary;
+    summary.currentPlayers = static_cast<DWORD>(players_.size());
+    return summary;
+}
+
+void Session::Notify(const SystemEvent& event, DPID except) {
+    for (const auto& [id, player] : players_) {
+        if (player.local && id != except) {
+            queue_.push_back({DPID_SYSMSG, id, event});
+            if (player.event != nullptr) {
+                SetEvent(player.event);
+            }
+        }
+    }
+}
+
+void Session::Deliver(DPID from, DPID to, std::span<const std::uint8_t> payload) {
+    auto player = players_.find(to);
+    if (player == players_.end() || !player->second.local) {
+        return;
+    }
+    queue_.push_back({from, to, std::vector<BYTE>(payload.begin(), payload.end())});
+    if (player->second.event != nullptr) {
+        SetEvent(player->second.event);
+    }
+}
+
+void Session::Route(DPID from, DPID to, std::span<const std::uint8_t> payload, bool reliable,
+                    ENetPeer* origin) {
+    auto sendTo = [&](const Player& player) {
+        if (player.local) {
+            Deliver(from, player.id, payload);
+        } else {
+            SendPacket(player.peer, DataPacket(from, player.id, payload), reliable);
+        }
+    };
+    if (to != DPID_ALLPLAYERS) {
+        auto player = players_.find(to);
+        if (player != players_.end()) {
+            sendTo(player->second);
+        }
+        return;
+    }
+    // In a client/server session a client's send to all players reaches the server player.
+    const bool toServer = (config_.summary.flags & DPSESSION_CLIENTSERVER) && origin != nullptr;
+    for (const auto& [id, player] : players_) {
+        if (id == from || (toServer && !(player.local && (player.flags & DPPLAYER_SERVERPLAYER)))) {
+            continue;
+        }
+        sendTo(player);
+    }
+}
+
+void Session::SendPacket(ENetPeer* peer, const std::vector<std::uint8_t>& bytes, bool reliable) {
+    ENetPacket* packet =
+        enet_packet_create(bytes.data(), bytes.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
+    if (packet != nullptr &&
+        enet_peer_send(peer, reliable ? kReliableChannel : kUnreliableChannel, packet) != 0) {
+        enet_packet_destroy(packet);
+    }
+}
+
+void Session::Broadcast(const std::vector<std::uint8_t>& bytes, ENetPeer* except) {
+    for (std::size_t i = 0; i < host_->peerCount; ++i) {
+        ENetPeer* peer = &host_->peers[i];
+        if (peer != except && peer->data != nullptr) {
+            SendPacket(peer, bytes, true);
+        }
+    }
+}
+
+void Session::RemovePlayer(DPID id) {
+    auto found = players_.find(id);
+    if (found == players_.end()) {
+        return;
+    }
+    const Player player = found->second;
+    players_.erase(found);
+    std::erase_if(queue_, [id](const QueuedMessage& message) { return message.to == id; });
+    if (!isHost_) {
+        return;
+    }
+    const SystemEvent destroyed{DPSYS_DESTROYPLAYERORGROUP,
+                                id,
+                                player.flags,
+                                static_cast<DWORD>(players_.size()),
+                                player.shortName,
+                                player.longName};
+    Notify(destroyed, 0);
+    if (!(config_.summary.flags & DPSESSION_CLIENTSERVER)) {
+        Broadcast(PlayerPacket(PacketKind::PlayerRemoved, id, player.flags, player.shortName,
+                               player.longName, static_cast<DWORD>(players_.size())),
+                  player.peer);
+    }
+}
+
+HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD flags) {
+    const std::string shortName = name ? NameText(name->lpszShortNameA) : std::string();
+    const std::string longName = name ? NameText(name->lpszLongNameA) : std::string();
+    std::unique_lock guard(lock_);
+    if (state_ != State::Open) {
+        return DPERR_CONNECTIONLOST;
+    }
+    if (isHost_) {
+        if (IsFull()) {
+            return DPERR_CANTADDPLAYER;
+        }
+        id = AssignId(flags);
+        players_[id] = Player{id, flags, shortName, longName, nullptr, true, event};
+        if (!(config_.summary.flags & DPSESSION_CLIENTSERVER)) {
+            Broadcast(PlayerPacket(PacketKind::PlayerAdded, id, flags, shortName, longName,
+                                   static_cast<DWORD>(players_.size())),
+                      nullptr);
+            enet_host_flush(host_);
+        }
+        return DP_OK;
+    }
+    const std::uint32_t request = nextRequest_++;
+    pendingCreates_[request] = PendingCreate{};
+    SendPacket(server_,
+               Writer(PacketKind::CreatePlayer)
+                   .U32(request)
+                   .U32(flags)
+                   .Text(shortName)
+                   .Text(longName)
+                   .Result(),
+               true);
+    enet_host_flush(host_);
+    const bool answered =
+        changed_.wait_for(guard, std::chrono::milliseconds(config_.settings.keepaliveMs),
+                          [&] { return pendingCreates_[request].done || state_ != State::Open; });
+    const PendingCreate outcome = pendingCreates_[request];
+    pendingCreates_.erase(request);
+    if (!outcome.done) {
+        return answered ? DPERR_CONNECTIONLOST : DPERR_TIMEOUT;
+    }
+    if (SUCCEEDED(outcome.result)) {
+        id = outcome.id;
+        players_[id] = Player{id, flags, shortName, longName, nullptr, true, event};
+    }
+    return outcome.result;
+}
+
+HRESULT Session::DestroyPlayer(DPID id) {
+    std::lock_guard guard(lock_);
+    auto player = players_.find(id);
+    if (player == players_.end() || !player->second.local) {
+        return DPERR_INVALIDPLAYER;
+    }
+    RemovePlayer(id);
+    if (!isHost_ && state_ == State::Open) {
+        SendPacket(server_, Writer(PacketKind::DestroyPlayer).U32(id).Result(), true);
+    }
+    enet_host_flush(host_);
+    return DP_OK;
+}
+
+HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> data) {
+    std::lock_guard guard(lock_);
+    auto sender = players_.find(from);
+    if (sender == players_.end() || !sender->second.local) {
+        return DPERR_INVALIDPLAYER;
+    }
+    if (state_ != State::Open) {
+        return DPERR_CONNECTIONLOST;
+    }
+    const bool reliable = (flags & DPSEND_GUARANTEED) != 0;
+    if (isHost_) {
+        if (to != DPID_ALLPLAYERS && !players_.contains(to)) {
+            return DPERR_INVALIDPLAYER;
+        }
+        Route(from, to, data, reliable, nullptr);
+    } else {
+        auto target = players_.find(to);
+        if (target != players_.end()) {
+            Deliver(from, to, data);
+        } else {
+            SendPacket(server_, DataPacket(from, to, data), reliable);
+        }
+    }
+    enet_host_flush(host_);
+    return DP_OK;
+}
+
+HRESULT Session::Receive(DPID* from, DPID* to, DWORD flags, void* buffer, DWORD* size) {
+    if (size == nullptr || ((flags & DPRECEIVE_TOPLAYER) && to == nullptr) ||
+        ((flags & DPRECEIVE_FROMPLAYER) && from == nullptr)) {
+        return DPERR_INVALIDPARAMS;
+    }
+    std::lock_guard guard(lock_);
+    auto matches = [&](const QueuedMessage& message) {
+        return (!(flags & DPRECEIVE_TOPLAYER) || message.to == *to) &&
+               (!(flags & DPRECEIVE_FROMPLAYER) || message.from == *from);
+    };
+    auto message = std::find_if(queue_.begin(), queue_.end(), matches);
+    if (message == queue_.end()) {
+        return DPERR_NOMESSAGES;
+    }
+    const DWORD needed = MessageSize(*message);
+    if (buffer == nullptr || *size < needed) {
+        *size = needed;
+        return DPERR_BUFFERTOOSMALL;
+    }
+    WriteMessage(*message, buffer, needed);
+    *size = needed;
+    if (from != nullptr) {
+        *from = message->from;
+    }
+    if (to != nullptr) {
+        *to = message->to;
+    }
+    if (!(flags & DPRECEIVE_PEEK)) {
+        queue_.erase(message);
+    }
+    return DP_OK;
+}
+
+HRESULT Session::PlayerAddress(DPID id, std::vector<BYTE>& address) {
+    std::lock_guard guard(lock_);
+    auto player = players_.find(id);
+    if (player == players_.end()) {
+        return DPERR_INVALIDPLAYER;
+    }
+    std::vector<AddressElement> elements{ProviderElement(*config_.provider->guid)};
+    if (config_.provider->internetAddresses) {
+        if (player->second.local) {
+            for (const std::string& text : LocalAddresses(config_.settings)) {
+                elements.push_back(TextElement(DPAID_INet, text));
+            }
+        } else {
+            in_addr remote{};
+            remote.s_addr = player->second.peer->address.host;
+            elements.push_back(TextElement(DPAID_INet, inet_ntoa(remote)));
+        }
+    }
+    address = BuildAddress(elements);
+    return DP_OK;
+}
+
+} // namespace directplay

@@ -1,0 +1,34 @@
+// Test set-up: the stand-in's settings for loopback-only runs, and peer processes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace dptest {
+
+// Turns on the loopback-only switch, aims enumeration at the loopback broadcast address,
+// gives both providers free ports of their own and a short keepalive. Child processes
+// inherit it.
+void UseLoopbackSettings(unsigned keepaliveMs = 1000);
+
+// A dplay_peer process; each command returns its one-line answer.
+class PeerProcess {
+public:
+    PeerProcess();
+    ~PeerProcess();
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    std::string Command(const std::string& line);
+    // Ends the process at once, as a crash would.
+    void Kill();
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+    std::string pending_;
+};
+
+} // namespace dptest

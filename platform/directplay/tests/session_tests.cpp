@@ -1,0 +1,269 @@
+// A host and a client in this process: receiving, system messages, addresses, and the
+// loopback-only switch.
+#include "directplay/environment.h"
+#include "dplay_support.h"
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+using dptest::Ref;
+using Clock = std::chrono::steady_clock;
+
+const GUID kApplication = dptest::Application(0xb0b0b0b0);
+
+class Event {
+public:
+    Event() : handle_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+    ~Event() { CloseHandle(handle_); }
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+class InProcessSession : public testing::Test {
+protected:
+    void SetUp() override {
+        dptest::UseLoopbackSettings();
+        host = dptest::CreateDirectPlay();
+        client = dptest::CreateDirectPlay();
+        ASSERT_EQ(dptest::InitializeProvider(host.Get(), 0), DP_OK);
+        ASSERT_EQ(dptest::HostSession(host.Get(), kApplication, 0, "room"), DP_OK);
+        ASSERT_EQ(dptest::CreateNamedPlayer(host.Get(), server, "server", hostEvent.Get(),
+                                            DPPLAYER_SERVERPLAYER),
+                  DP_OK);
+        ASSERT_EQ(dptest::InitializeProvider(client.Get(), 0), DP_OK);
+        ASSERT_EQ(dptest::JoinSession(client.Get(), kApplication, 3000, DPENUMSESSIONS_AVAILABLE),
+                  DP_OK);
+        ASSERT_EQ(dptest::CreateNamedPlayer(client.Get(), player, "Ana", clientEvent.Get(), 0),
+                  DP_OK);
+    }
+
+    // Waits for the event, then receives one message into `buffer`.
+    HRESULT Next(IDirectPlay4A* dp, HANDLE event, DPID& from, DPID& to, std::vector<BYTE>& buffer) {
+        const auto deadline = Clock::now() + std::chrono::seconds(3);
+        for (;;) {
+            const HRESULT hr = dptest::ReceiveAny(dp, from, to, buffer);
+            if (hr != DPERR_NOMESSAGES || Clock::now() > deadline) {
+                return hr;
+            }
+            WaitForSingleObject(event, 500);
+        }
+    }
+
+    Ref<IDirectPlay4A> host;
+    Ref<IDirectPlay4A> client;
+    Event hostEvent;
+    Event clientEvent;
+    DPID server = 0;
+    DPID player = 0;
+};
+
+TEST_F(InProcessSession, CreationReachesTheServerAsASystemMessageWithItsNames) {
+    EXPECT_EQ(server, DPID_SERVERPLAYER);
+    EXPECT_NE(player, DPID_SERVERPLAYER);
+    EXPECT_NE(player, DPID_ALLPLAYERS);
+    ASSERT_EQ(WaitForSingleObject(hostEvent.Get(), 3000), WAIT_OBJECT_0);
+
+    DPID from = 99;
+    DPID to = 0;
+    std::vector<BYTE> buffer;
+    ASSERT_EQ(dptest::ReceiveAny(host.Get(), from, to, buffer), DP_OK);
+    EXPECT_EQ(from, DPID_SYSMSG);
+    EXPECT_EQ(to, server);
+    ASSERT_EQ(buffer.size(), sizeof(DPMSG_CREATEPLAYERORGROUP) + 2 * sizeof "Ana");
+    const auto* message = reinterpret_cast<const DPMSG_CREATEPLAYERORGROUP*>(buffer.data());
+    EXPECT_EQ(message->dwType, DPSYS_CREATEPLAYERORGROUP);
+    EXPECT_EQ(message->dwPlayerType, DPPLAYERTYPE_PLAYER);
+    EXPECT_EQ(message->dpId, player);
+    EXPECT_EQ(message->dwCurrentPlayers, 2u);
+    // The names live inside the received buffer.
+    EXPECT_STREQ(message->dpnName.lpszShortNameA, "Ana");
+    EXPECT_STREQ(message->dpnName.lpszLongNameA, "Ana");
+    EXPECT_GE(reinterpret_cast<const BYTE*>(message->dpnName.lpszShortNameA), buffer.data());
+    EXPECT_LT(reinterpret_cast<const BYTE*>(message->dpnName.lpszLongNameA),
+              buffer.data() + buffer.size());
+    EXPECT_EQ(dptest::ReceiveAny(host.Get(), from, to, buffer), DPERR_NOMESSAGES);
+}
+
+TEST_F(InProcessSession, SmallBufferGetsTheNeededSizeThenTheMessage) {
+    std::vector<BYTE> buffer;
+    DPID from;
+    DPID to;
+    ASSERT_EQ(Next(host.Get(), hostEvent.Get(), from, to, buffer), DP_OK); // the creation
+
+    const char text[] = "a message of thirty-two bytes..";
+    ASSERT_EQ(client->SendEx(player, DPID_ALLPLAYERS, DPSEND_GUARANTEED | DPSEND_ASYNC,
+                             const_cast<char*>(text), sizeof text, 0, 0, nullptr, nullptr),
+              DP_OK);
+    BYTE small[8];
+    DWORD size = sizeof small;
+    HRESULT hr;
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    while ((hr = host->Receive(&from, &to, DPRECEIVE_ALL, small, &size)) == DPERR_NOMESSAGES &&
+           Clock::now() < deadline) {
+        WaitForSingleObject(hostEvent.Get(), 500);
+    }
+    EXPECT_EQ(hr, DPERR_BUFFERTOOSMALL);
+    EXPECT_EQ(size, sizeof text);
+    size = 0;
+    EXPECT_EQ(host->Receive(&from, &to, DPRECEIVE_ALL, nullptr, &size), DPERR_BUFFERTOOSMALL);
+    EXPECT_EQ(size, sizeof text);
+
+    char received[64] = {};
+    size = sizeof received;
+    ASSERT_EQ(host->Receive(&from, &to, DPRECEIVE_ALL, received, &size), DP_OK);
+    EXPECT_EQ(size, sizeof text);
+    EXPECT_STREQ(received, text);
+    EXPECT_EQ(from, player);
+    EXPECT_EQ(to, server);
+    EXPECT_EQ(host->Receive(&from, &to, DPRECEIVE_ALL, received, &size), DPERR_NOMESSAGES);
+}
+
+TEST_F(InProcessSession, ServerSendToAllReachesTheClientAndUnknownSendersAreRefused) {
+    const DWORD value = 0x01020304;
+    ASSERT_EQ(host->SendEx(server, DPID_ALLPLAYERS, DPSEND_ASYNC, const_cast<DWORD*>(&value),
+                           sizeof value, 0, 0, nullptr, nullptr),
+              DP_OK);
+    std::vector<BYTE> buffer;
+    DPID from;
+    DPID to;
+    ASSERT_EQ(Next(client.Get(), clientEvent.Get(), from, to, buffer), DP_OK);
+    EXPECT_EQ(from, server);
+    EXPECT_EQ(to, player);
+    ASSERT_EQ(buffer.size(), sizeof value);
+    EXPECT_EQ(std::memcmp(buffer.data(), &value, sizeof value), 0);
+
+    EXPECT_EQ(client->SendEx(server, 0, DPSEND_GUARANTEED, const_cast<DWORD*>(&value), sizeof value,
+                             0, 0, nullptr, nullptr),
+              DPERR_INVALIDPLAYER);
+    EXPECT_EQ(host->SendEx(server, 12345, DPSEND_GUARANTEED, const_cast<DWORD*>(&value),
+                           sizeof value, 0, 0, nullptr, nullptr),
+              DPERR_INVALIDPLAYER);
+}
+
+TEST_F(InProcessSession, DestroyedPlayerAndClosedHostAreReported) {
+    std::vector<BYTE> buffer;
+    DPID from;
+    DPID to;
+    ASSERT_EQ(Next(host.Get(), hostEvent.Get(), from, to, buffer), DP_OK); // the creation
+
+    // No groups exist, so removing a player from one names an invalid group.
+    EXPECT_EQ(client->DeletePlayerFromGroup(5, player), DPERR_INVALIDGROUP);
+    ASSERT_EQ(client->DestroyPlayer(player), DP_OK);
+    EXPECT_EQ(client->DestroyPlayer(player), DPERR_INVALIDPLAYER);
+    ASSERT_EQ(Next(host.Get(), hostEvent.Get(), from, to, buffer), DP_OK);
+    const auto* destroyed = reinterpret_cast<const DPMSG_DESTROYPLAYERORGROUP*>(buffer.data());
+    EXPECT_EQ(destroyed->dwType, DPSYS_DESTROYPLAYERORGROUP);
+    EXPECT_EQ(destroyed->dpId, player);
+    EXPECT_STREQ(destroyed->dpnName.lpszShortNameA, "Ana");
+
+    DPID second = 0;
+    ASSERT_EQ(dptest::CreateNamedPlayer(client.Get(), second, "Rui", clientEvent.Get(), 0), DP_OK);
+    EXPECT_NE(second, player);
+    ASSERT_EQ(host->Close(), DP_OK);
+    ASSERT_EQ(Next(client.Get(), clientEvent.Get(), from, to, buffer), DP_OK);
+    EXPECT_EQ(from, DPID_SYSMSG);
+    EXPECT_EQ(to, second);
+    ASSERT_EQ(buffer.size(), sizeof(DPMSG_SESSIONLOST));
+    EXPECT_EQ(reinterpret_cast<const DPMSG_SESSIONLOST*>(buffer.data())->dwType, DPSYS_SESSIONLOST);
+}
+
+BOOL CALLBACK CollectInternet(REFGUID type, DWORD, LPCVOID data, LPVOID context) {
+    if (type == DPAID_INet) {
+        *static_cast<std::string*>(context) += static_cast<const char*>(data) + std::string(" ");
+    }
+    return TRUE;
+}
+
+TEST_F(InProcessSession, PlayerAddressCarriesTheInternetAddress) {
+    BYTE small[8];
+    DWORD size = sizeof small;
+    ASSERT_EQ(client->GetPlayerAddress(player, small, &size), DPERR_BUFFERTOOSMALL);
+    std::vector<BYTE> address(size);
+    ASSERT_EQ(client->GetPlayerAddress(player, address.data(), &size), DP_OK);
+    auto lobby = dptest::CreateLobby();
+    std::string internet;
+    ASSERT_EQ(lobby->EnumAddress(CollectInternet, address.data(), size, &internet), DP_OK);
+    // With the loopback-only switch on, the machine shows only its loopback address.
+    EXPECT_EQ(internet, "127.0.0.1 ");
+    EXPECT_EQ(client->GetPlayerAddress(4242, address.data(), &size), DPERR_INVALIDPLAYER);
+}
+
+TEST(DirectPlayIpx, PlayerAddressHasNoInternetAddress) {
+    dptest::UseLoopbackSettings();
+    auto dp = dptest::CreateDirectPlay();
+    ASSERT_EQ(dptest::InitializeProvider(dp.Get(), 1), DP_OK);
+    ASSERT_EQ(dptest::HostSession(dp.Get(), kApplication, 2, "ipx"), DP_OK);
+    DPID id = 0;
+    ASSERT_EQ(dptest::CreateNamedPlayer(dp.Get(), id, "host", nullptr, DPPLAYER_SERVERPLAYER),
+              DP_OK);
+    DWORD size = 0;
+    ASSERT_EQ(dp->GetPlayerAddress(id, nullptr, &size), DPERR_BUFFERTOOSMALL);
+    std::vector<BYTE> address(size);
+    ASSERT_EQ(dp->GetPlayerAddress(id, address.data(), &size), DP_OK);
+    std::string internet;
+    ASSERT_EQ(dptest::CreateLobby()->EnumAddress(CollectInternet, address.data(), size, &internet),
+              DP_OK);
+    EXPECT_EQ(internet, "");
+}
+
+TEST(DirectPlayEnumeration, ReachesAGivenHostAddressAndTimesOutWhenNothingAnswers) {
+    dptest::UseLoopbackSettings();
+    auto host = dptest::CreateDirectPlay();
+    ASSERT_EQ(dptest::InitializeProvider(host.Get(), 0), DP_OK);
+    ASSERT_EQ(dptest::HostSession(host.Get(), kApplication, 0, "direct"), DP_OK);
+
+    auto client = dptest::CreateDirectPlay();
+    ASSERT_EQ(dptest::InitializeTcpIpHost(client.Get(), "127.0.0.1"), DP_OK);
+    std::vector<dptest::FoundSession> sessions;
+    ASSERT_EQ(dptest::FindSessions(client.Get(), kApplication, 300, 0, sessions), DP_OK);
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_EQ(sessions[0].name, "direct");
+    EXPECT_EQ(sessions[0].desc.dwSize, sizeof(DPSESSIONDESC2));
+    EXPECT_EQ(sessions[0].desc.dwFlags, dptest::kSessionFlags);
+
+    // Another application's client finds nothing, and hears of the time-out once the time
+    // has passed.
+    auto other = dptest::CreateDirectPlay();
+    ASSERT_EQ(dptest::InitializeProvider(other.Get(), 0), DP_OK);
+    sessions.clear();
+    const auto started = Clock::now();
+    ASSERT_EQ(dptest::FindSessions(other.Get(), dptest::Application(0x0badf00d), 300, 0, sessions),
+              DP_OK);
+    EXPECT_TRUE(sessions.empty());
+    EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(300));
+    DPSESSIONDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    EXPECT_EQ(other->Open(&desc, DPOPEN_JOIN), DPERR_NOSESSIONS);
+}
+
+TEST(DirectPlayLoopbackOnly, RefusesOtherAddressesWithoutSendingAnything) {
+    dptest::UseLoopbackSettings();
+    const auto before = directplay::GetTransportCounters();
+    auto dp = dptest::CreateDirectPlay();
+    ASSERT_EQ(dptest::InitializeTcpIpHost(dp.Get(), "192.0.2.1"), DP_OK);
+    std::vector<dptest::FoundSession> sessions;
+    EXPECT_EQ(dptest::FindSessions(dp.Get(), kApplication, 5000, 0, sessions), DPERR_ACCESSDENIED);
+
+    // The default target, the broadcast address, is outside loopback too.
+    unsetenv(directplay::kEnumerationAddressVariable);
+    auto broadcaster = dptest::CreateDirectPlay();
+    ASSERT_EQ(dptest::InitializeProvider(broadcaster.Get(), 1), DP_OK);
+    EXPECT_EQ(dptest::FindSessions(broadcaster.Get(), kApplication, 5000, 0, sessions),
+              DPERR_ACCESSDENIED);
+
+    const auto after = directplay::GetTransportCounters();
+    EXPECT_EQ(after.enumerationQueries, before.enumerationQueries);
+    EXPECT_EQ(after.sessionConnects, before.sessionConnects);
+    EXPECT_TRUE(sessions.empty());
+}
+
+} // namespace
