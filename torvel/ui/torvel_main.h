@@ -31,6 +31,7 @@ public:
 
     void cFasesChange();
     void bSairClick();
+    void bImprimirClick();
 
     void ClearRows();
     void BuildRows(int phase);
