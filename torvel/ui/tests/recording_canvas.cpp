@@ -1,0 +1,18 @@
+#include "recording_canvas.h"
+
+namespace torvel_test {
+
+std::vector<TRecordingCanvas::TText> TRecordingCanvas::TextsOnPage(int page) const {
+    std::vector<TText> onPage;
+    for (const TText& text : texts)
+        if (text.page == page)
+            onPage.push_back(text);
+    return onPage;
+}
+
+int TRecordingCanvas::Measure(const std::map<int, int>& table) const {
+    const auto found = table.find(font_.points);
+    return found == table.end() ? 0 : found->second;
+}
+
+} // namespace torvel_test
