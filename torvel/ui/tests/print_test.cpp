@@ -8,12 +8,15 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMarginsF>
+#include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 
 #include <cmath>
+#include <functional>
 
 using namespace torvel_test;
 
@@ -194,12 +197,14 @@ protected:
     QString PdfPath() const { return QString::fromStdString(dir.Path()) + "tabela.pdf"; }
 
     // Clicks "Imprimir Tabela" and answers the printer dialog by choosing a
-    // PDF file at path.
-    void PrintTo(const QString& path) {
+    // PDF file at path, with the paper that setUp leaves.
+    void PrintTo(const QString& path, const std::function<void(QPrinter&)>& setUp = {}) {
         const Dialogs::TScriptedModals printerChoice([&](QDialog& dialog) {
             QPrinter* printer = dynamic_cast<QPrintDialog&>(dialog).printer();
             printer->setOutputFormat(QPrinter::PdfFormat);
             printer->setOutputFileName(path);
+            if (setUp)
+                setUp(*printer);
             ++dialogs;
             return int(QDialog::Accepted);
         });
@@ -420,6 +425,21 @@ TEST_F(PrintJobTest, FailingPrinterReportsAMissingPrinterWithTheWindowBack) {
     EXPECT_FALSE(statusAtMessage);
     EXPECT_TRUE(Window().isEnabled());
     EXPECT_FALSE(QFile::exists(unreachable));
+}
+
+TEST_F(PrintJobTest, PaperTooShortForTheTitleAndABlockTakesOneBlockPerPage) {
+    Start();
+    PrintTo(PdfPath(), [](QPrinter& printer) {
+        printer.setPageSize(QPageSize(QSizeF(150, 22), QPageSize::Millimeter));
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    });
+    EXPECT_TRUE(messages.empty());
+    const QStringList pages = PrintedPages();
+    ASSERT_EQ(pages.size(), 48);
+    const auto blocks = PrintedBlocks(pages, "Primeira Fase");
+    ASSERT_EQ(blocks.size(), 48u);
+    for (size_t r = 0; r < blocks.size(); ++r)
+        EXPECT_EQ(blocks[r].first, Window().lJogo[r]->text()) << r;
 }
 
 TEST_F(PrintJobTest, PictureOfAPrintedPage) {

@@ -1,5 +1,7 @@
 #include "recording_canvas.h"
 
+#include <stdexcept>
+
 namespace torvel_test {
 
 std::vector<TRecordingCanvas::TText> TRecordingCanvas::TextsOnPage(int page) const {
@@ -8,6 +10,12 @@ std::vector<TRecordingCanvas::TText> TRecordingCanvas::TextsOnPage(int page) con
         if (text.page == page)
             onPage.push_back(text);
     return onPage;
+}
+
+void TRecordingCanvas::NewPage() {
+    if (page_ == MaxPages)
+        throw std::runtime_error("the print job began more pages than any test prints");
+    ++page_;
 }
 
 int TRecordingCanvas::Measure(const std::map<int, int>& table) const {

@@ -12,6 +12,8 @@ namespace torvel_test {
 
 class TRecordingCanvas final : public TPrintCanvas {
 public:
+    static constexpr int MaxPages = 1000;
+
     struct TText {
         int page;
         int x, y;
@@ -46,7 +48,9 @@ public:
         return static_cast<int>(text.size()) * Measure(charWidthOfPoints);
     }
     int TextHeight(const QString&) const override { return Measure(heightOfPoints); }
-    void NewPage() override { ++page_; }
+    // A print job that keeps beginning pages is a fault: it stops here
+    // instead of running without end.
+    void NewPage() override;
     int PageNumber() const override { return page_; }
     int PageWidth() const override { return width_; }
     int PageHeight() const override { return height_; }
