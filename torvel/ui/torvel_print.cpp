@@ -113,9 +113,12 @@ void PrintBlock(TPrintCanvas& canvas, const TPrintedRow& row, int y, int lineHei
         return;
     }
     // "%15s ____ X ____ %s" and, over the blanks, "%14s %3s    %3s".
-    canvas.TextOut(0, namesY, QString("%1 ____ X ____ %2").arg(row.team0, 15).arg(row.team1));
-    canvas.TextOut(RoundHalfEven(0.5 * canvas.TextWidth("W")), y + lineHeight,
-                   QString("%1 %2    %3").arg(QString(), 14).arg(row.goals0, 3).arg(row.goals1, 3));
+    canvas.TextOut(0, namesY,
+                   QString("%1 ____ X ____ %2").arg(row.team0.rightJustified(15), row.team1));
+    canvas.TextOut(
+        RoundHalfEven(0.5 * canvas.TextWidth("W")), y + lineHeight,
+        QString("%1 %2    %3")
+            .arg(QString(14, ' '), row.goals0.rightJustified(3), row.goals1.rightJustified(3)));
 }
 
 std::vector<TPrintedRow> RowsOnScreen(const TformTorvel& window) {

@@ -114,6 +114,15 @@ TEST_F(PrintLayoutTest, PageHeaderAndBlockGeometry) {
         std::vector({0, FirstBlock + 125, PageWidth, FirstBlock + 125, 1}));
 }
 
+TEST_F(PrintLayoutTest, NamesAndScoresPrintAsTheyAreWhateverTheyHold) {
+    const TRecordingCanvas canvas =
+        Print(1000, {{"Jogo", "Costa do Marfim %2", "%1 Gana", "%3", "100"}});
+    ASSERT_EQ(canvas.texts.size(), 4u);
+    EXPECT_EQ(canvas.texts[2].text, "Costa do Marfim %2 ____ X ____ %1 Gana")
+        << "a name longer than 15 characters is not cut";
+    EXPECT_EQ(canvas.texts[3].text, "                %3    100");
+}
+
 TEST_F(PrintLayoutTest, ThinRuleRoundsUpToTwoAndOthersKeepTheirWidth) {
     // Title height 5: e = Round(6.0) = 6, rule Round(0.3) = 0, drawn 2 wide.
     const TRecordingCanvas thin = Print(1000, {KnownRow(1)}, 5);
@@ -261,7 +270,7 @@ QStringList Lines(const QString& page) {
 }
 
 QString NamesLine(const QString& team0, const QString& team1) {
-    return QString("%1 ____ X ____ %2").arg(team0, 15).arg(team1).trimmed();
+    return QString("%1 ____ X ____ %2").arg(team0.rightJustified(15), team1).trimmed();
 }
 
 // Every block header of the printed pages, in order, with the line below it;
