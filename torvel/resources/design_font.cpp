@@ -7,6 +7,7 @@ void RegisterSubstitutes() {
         QFont::insertSubstitution(QStringLiteral("MS Sans Serif"),
                                   QStringLiteral("Liberation Sans"));
         QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+        QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
         return true;
     }();
     (void)registered;
@@ -15,9 +16,15 @@ void RegisterSubstitutes() {
 } // namespace
 
 QFont DesignFont(const char* family, int pixelSize, bool bold) {
-    RegisterSubstitutes();
-    QFont font(QString::fromLatin1(family));
+    QFont font = DesignPointFont(QString::fromLatin1(family), 1, bold);
     font.setPixelSize(pixelSize);
+    return font;
+}
+
+QFont DesignPointFont(const QString& family, int points, bool bold) {
+    RegisterSubstitutes();
+    QFont font(family);
+    font.setPointSize(points);
     font.setBold(bold);
     return font;
 }

@@ -7,6 +7,7 @@
 #include "torvel_application.h"
 #include "torvel_artilheiros.h"
 #include "torvel_database.h"
+#include "torvel_print.h"
 #include "torvel_qualification.h"
 #include "torvel_status.h"
 #include "torvel_webupdate.h"
@@ -147,6 +148,8 @@ void TformTorvel::FormCreate() {
     connect(bSair, &QPushButton::clicked, this, [this] { RunHandler([this] { bSairClick(); }); });
     connect(bWebUpdate, &QPushButton::clicked, this,
             [this] { RunHandler([this] { bWebUpdateClick(); }); });
+    connect(bImprimir, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { bImprimirClick(); }); });
 }
 
 void TformTorvel::showEvent(QShowEvent* event) {
@@ -251,6 +254,10 @@ void TformTorvel::bSairClick() {
         // Leaving must succeed even when the standings cannot be brought up to date.
     }
     close();
+}
+
+void TformTorvel::bImprimirClick() {
+    PrintMatchTable(*this);
 }
 
 void TformTorvel::ClearRows() {

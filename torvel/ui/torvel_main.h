@@ -35,6 +35,7 @@ public:
     void cFasesChange();
     void bSairClick();
     void bWebUpdateClick();
+    void bImprimirClick();
 
     void ClearRows();
     void BuildRows(int phase);

@@ -272,14 +272,6 @@ TEST_F(ScoreEntryTest, RetypingTheStoredValueOnlyResetsParticipantGoals) {
     EXPECT_STREQ(DiskTeam(0).child_value("Grupo"), "A1");
 }
 
-// Team slot a of a group scores 4 - a against any other slot, so every group
-// ends in slot order: team 4g first, 4g + 1 second.
-void SetGroupResultsInSlotOrder(pugi::xml_document& matches, int lastMatch) {
-    static constexpr int pairings[6][2] = {{0, 1}, {2, 3}, {0, 2}, {3, 1}, {3, 0}, {1, 2}};
-    for (int m = 0; m <= lastMatch; ++m)
-        SetResult(matches, m, 4 - pairings[m % 6][0], 4 - pairings[m % 6][1]);
-}
-
 TEST_F(ScoreEntryTest, LastGroupResultQualifiesTheLastSixteen) {
     SetGroupResultsInSlotOrder(matches, 46);
     Start();

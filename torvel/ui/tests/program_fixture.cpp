@@ -37,6 +37,12 @@ void SetResult(pugi::xml_document& matches, int m, int goals0, int goals1) {
     Side(matches, m, 1).child("gols").attribute("Quant") = goals1;
 }
 
+void SetGroupResultsInSlotOrder(pugi::xml_document& matches, int lastMatch) {
+    static constexpr int pairings[6][2] = {{0, 1}, {2, 3}, {0, 2}, {3, 1}, {3, 0}, {1, 2}};
+    for (int m = 0; m <= lastMatch; ++m)
+        SetResult(matches, m, 4 - pairings[m % 6][0], 4 - pairings[m % 6][1]);
+}
+
 pugi::xml_document LoadDocument(const std::filesystem::path& path) {
     pugi::xml_document document;
     EXPECT_TRUE(document.load_file(path.c_str())) << path;

@@ -25,6 +25,11 @@ void AddParticipant(pugi::xml_document& matches, int m, int s, int shirt, int go
 
 void SetResult(pugi::xml_document& matches, int m, int goals0, int goals1);
 
+// Results for the group matches 0 to lastMatch in which team slot a of a group
+// scores 4 - a against any other slot, so every group ends in slot order:
+// team 4g first, 4g + 1 second.
+void SetGroupResultsInSlotOrder(pugi::xml_document& matches, int lastMatch);
+
 pugi::xml_document LoadDocument(const std::filesystem::path& path);
 
 class ProgramTest : public ::testing::Test {
