@@ -1,11 +1,13 @@
 #pragma once
-// Small helpers shared by the windows: control tags, fonts, label sizing and
-// the key rule of the goal boxes.
+// Small helpers shared by the windows: control tags, the background picture,
+// shirt-number rows, label sizing and the key rule of the goal boxes.
 
 #include <QFont>
+#include <QPixmap>
 #include <QString>
 
 #include <cstdint>
+#include <string>
 
 class QEvent;
 class QLabel;
@@ -25,6 +27,12 @@ constexpr int32_t TagUpper(int32_t tag) {
 constexpr int32_t TagLower(int32_t tag) {
     return tag & 0xFFFF;
 }
+
+// The background bitmap "FUNDO" of the full-screen windows.
+QPixmap BackgroundPicture();
+
+// A list row with a shirt number: "07 - Name".
+QString ShirtRow(int32_t shirt, const std::string& name);
 
 // Sizes a label to its text in its font, as a self-sizing label does; an empty
 // label keeps the height of one line.

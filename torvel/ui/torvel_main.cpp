@@ -18,11 +18,6 @@
 #include <stdexcept>
 #include <utility>
 
-// The background picture lives in this library's own resource file.
-static void InitBackgroundResource() {
-    Q_INIT_RESOURCE(fundo);
-}
-
 using namespace torvel_db_jogos;
 using namespace torvel_db_selecoes;
 
@@ -134,8 +129,7 @@ void TformTorvel::FormCreate() {
     // This build has no HTTP client: the web update stays unavailable.
     bWebUpdate->setEnabled(false);
 
-    InitBackgroundResource();
-    iFundo->setPixmap(QPixmap(":/FUNDO"));
+    iFundo->setPixmap(BackgroundPicture());
 
     connect(cFases, &QComboBox::currentIndexChanged, this,
             [this] { RunHandler([this] { cFasesChange(); }); });
