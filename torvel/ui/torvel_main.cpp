@@ -6,6 +6,7 @@
 #include "hand_cursor.h"
 #include "torvel_application.h"
 #include "torvel_artilheiros.h"
+#include "torvel_convocados.h"
 #include "torvel_database.h"
 #include "torvel_qualification.h"
 #include "torvel_status.h"
@@ -133,6 +134,8 @@ void TformTorvel::FormCreate() {
 
     connect(cFases, &QComboBox::currentIndexChanged, this,
             [this] { RunHandler([this] { cFasesChange(); }); });
+    connect(bConvocados, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { bConvocadosClick(); }); });
     connect(bSair, &QPushButton::clicked, this, [this] { RunHandler([this] { bSairClick(); }); });
 }
 
@@ -215,6 +218,10 @@ void TformTorvel::LoadPhase(int phase) {
     UpdateQualification();
     BuildRows(phase);
     FillRows(phase);
+}
+
+void TformTorvel::bConvocadosClick() {
+    Dialogs::ShowModal(*formConvocados);
 }
 
 void TformTorvel::bSairClick() {

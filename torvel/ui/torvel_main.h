@@ -30,6 +30,7 @@ public:
     std::vector<QLabel*> lFase;
 
     void cFasesChange();
+    void bConvocadosClick();
     void bSairClick();
 
     void ClearRows();

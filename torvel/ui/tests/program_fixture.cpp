@@ -4,11 +4,15 @@
 
 namespace torvel_test {
 
-void AddSquad(pugi::xml_document& teams, int team, const std::vector<int>& shirts) {
+pugi::xml_node TeamNode(const pugi::xml_document& teams, int team) {
     pugi::xml_node selecao = teams.document_element().first_child();
     for (int i = 0; i < team; ++i)
         selecao = selecao.next_sibling();
-    pugi::xml_node squad = selecao.child("Convocados");
+    return selecao;
+}
+
+void AddSquad(pugi::xml_document& teams, int team, const std::vector<int>& shirts) {
+    pugi::xml_node squad = TeamNode(teams, team).child("Convocados");
     for (int shirt : shirts) {
         pugi::xml_node jogador = squad.append_child("Jogador");
         jogador.append_attribute("No") = shirt;
@@ -35,6 +39,13 @@ void AddParticipant(pugi::xml_document& matches, int m, int s, int shirt, int go
 void SetResult(pugi::xml_document& matches, int m, int goals0, int goals1) {
     Side(matches, m, 0).child("gols").attribute("Quant") = goals0;
     Side(matches, m, 1).child("gols").attribute("Quant") = goals1;
+}
+
+void CopyShippedFlag(const TempProgramDir& dir, const std::string& file) {
+    const std::filesystem::path band = dir.Dados() / "band";
+    std::filesystem::create_directories(band);
+    std::filesystem::copy_file(std::filesystem::path(TORVEL_SHIPPED_FLAGS) / file, band / file,
+                               std::filesystem::copy_options::overwrite_existing);
 }
 
 pugi::xml_document LoadDocument(const std::filesystem::path& path) {
@@ -74,10 +85,7 @@ pugi::xml_node ProgramTest::DiskSide(int m, int s) const {
 
 pugi::xml_node ProgramTest::DiskTeam(int t) const {
     diskTeams_ = LoadDocument(dir.Dados() / "selecoes.xml");
-    pugi::xml_node selecao = diskTeams_.document_element().first_child();
-    for (int i = 0; i < t; ++i)
-        selecao = selecao.next_sibling();
-    return selecao;
+    return TeamNode(diskTeams_, t);
 }
 
 } // namespace torvel_test

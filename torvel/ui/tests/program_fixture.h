@@ -11,9 +11,13 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace torvel_test {
+
+// The Selecao element of team index team.
+pugi::xml_node TeamNode(const pugi::xml_document& teams, int team);
 
 // Adds to team index team a squad with the given shirt numbers, named
 // "Jogador <shirt>".
@@ -23,6 +27,9 @@ void AddSquad(pugi::xml_document& teams, int team, const std::vector<int>& shirt
 void AddParticipant(pugi::xml_document& matches, int m, int s, int shirt, int gols);
 
 void SetResult(pugi::xml_document& matches, int m, int goals0, int goals1);
+
+// Copies a flag picture shipped with the program into the folder's dados/band/.
+void CopyShippedFlag(const TempProgramDir& dir, const std::string& file);
 
 pugi::xml_document LoadDocument(const std::filesystem::path& path);
 
