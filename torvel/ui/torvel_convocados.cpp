@@ -62,8 +62,12 @@ void TformConvocados::FormCreate() {
     iFundo->setPixmap(BackgroundPicture());
 
     setFont(DesignFont("Arial", 16));
+    // The captions stand on the dark background picture.
     for (QLabel* label : {Label3, Label1, lbBandeira, Label4, Label5}) {
         label->setFont(DesignFont("Arial", 16, true));
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, Qt::white);
+        label->setPalette(palette);
         AutoSize(label);
     }
     for (QWidget* entry : std::initializer_list<QWidget*>{cbSelecoes, lbConvocados, eNumero, eNome})

@@ -359,6 +359,8 @@ TEST_F(SquadEditorTest, DesignedGeometryFontsCursorsAndTabOrder) {
         EXPECT_TRUE(label->font().bold());
         EXPECT_GE(label->width(), QFontMetrics(label->font()).horizontalAdvance(label->text()));
         EXPECT_FALSE(label->autoFillBackground()) << "labels are transparent";
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::white))
+            << "readable on the background";
     }
     EXPECT_EQ(w.bAdd->text(), "Adicionar / Alterar Jogador");
     EXPECT_EQ(w.bDel->text(), "Excluir Jogador");
