@@ -10,6 +10,7 @@
 #include <QCollator>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QScreen>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -97,6 +98,8 @@ void TformConvocados::showEvent(QShowEvent* event) {
 }
 
 void TformConvocados::FormShow() {
+    move(screen()->geometry().center() - rect().center());
+
     QStringList names;
     const auto selecoes = TorvelDatabase->Selecoes;
     for (int i = 0; i < selecoes.Count(); ++i)

@@ -132,6 +132,8 @@ TEST_F(SquadEditorTest, OpensOnTheAlphabeticallyFirstTeamWithItsSquadAndFlag) {
     EXPECT_EQ(editor.bandeira->pixmap().size(),
               QImage(QString::fromStdString((dir.Dados() / "band/alemanha.jpg").string())).size());
     EXPECT_EQ(QApplication::focusWidget(), editor.cbSelecoes);
+    EXPECT_EQ(editor.frameGeometry().center(), editor.screen()->geometry().center())
+        << "centred on the screen";
 
     SelectTeam(editor, "Time 3");
     EXPECT_EQ(editor.nSelecao, 3);
