@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QVariant>
+#include <QWidget>
 
 // The background picture lives in this library's own resource file.
 static void InitBackgroundResource() {
@@ -25,6 +26,13 @@ int32_t Tag(const QObject* control) {
 QPixmap BackgroundPicture() {
     InitBackgroundResource();
     return QPixmap(":/FUNDO");
+}
+
+void FillBackground(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
 }
 
 QString ShirtRow(int32_t shirt, const std::string& name) {

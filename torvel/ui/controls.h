@@ -12,6 +12,7 @@
 class QEvent;
 class QLabel;
 class QObject;
+class QWidget;
 
 // The signed 32-bit number a control carries for its handlers.
 void SetTag(QObject* control, int32_t tag);
@@ -30,6 +31,9 @@ constexpr int32_t TagLower(int32_t tag) {
 
 // The background bitmap "FUNDO" of the full-screen windows.
 QPixmap BackgroundPicture();
+
+// Paints the widget's own background in the colour.
+void FillBackground(QWidget* widget, const QColor& colour);
 
 // A list row with a shirt number: "07 - Name".
 QString ShirtRow(int32_t shirt, const std::string& name);

@@ -54,12 +54,8 @@ TformConvocados::~TformConvocados() {
 void TformConvocados::FormCreate() {
     setWindowTitle(QApplication::applicationName());
     setFixedSize(panelBase->size());
-    for (QWidget* black : {static_cast<QWidget*>(this), panelBase}) {
-        QPalette palette = black->palette();
-        palette.setColor(QPalette::Window, Qt::black);
-        black->setPalette(palette);
-        black->setAutoFillBackground(true);
-    }
+    for (QWidget* black : {static_cast<QWidget*>(this), panelBase})
+        FillBackground(black, Qt::black);
     iFundo->setPixmap(BackgroundPicture());
 
     setFont(DesignFont("Arial", 16));

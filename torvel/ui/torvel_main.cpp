@@ -107,12 +107,8 @@ void TformTorvel::FormCreate() {
                                          bWebUpdate, bSair, cFases, bGrupos, bImprimir})
         control->setCursor(HandCursor());
 
-    for (QWidget* black : {static_cast<QWidget*>(this), panelBase}) {
-        QPalette palette = black->palette();
-        palette.setColor(QPalette::Window, Qt::black);
-        black->setPalette(palette);
-        black->setAutoFillBackground(true);
-    }
+    for (QWidget* black : {static_cast<QWidget*>(this), panelBase})
+        FillBackground(black, Qt::black);
     // The caption panel keeps the face of an ordinary panel.
     QPalette face = pJogosCaption->palette();
     face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
