@@ -4,6 +4,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QVariant>
+#include <QWidget>
+
+// The background picture lives in this library's own resource file.
+static void InitBackgroundResource() {
+    Q_INIT_RESOURCE(fundo);
+}
 
 namespace {
 constexpr char TagProperty[] = "tag";
@@ -15,6 +21,22 @@ void SetTag(QObject* control, int32_t tag) {
 
 int32_t Tag(const QObject* control) {
     return control->property(TagProperty).toInt();
+}
+
+QPixmap BackgroundPicture() {
+    InitBackgroundResource();
+    return QPixmap(":/FUNDO");
+}
+
+void FillBackground(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QString ShirtRow(int32_t shirt, const std::string& name) {
+    return QString::asprintf("%2.2d - %s", shirt, name.c_str());
 }
 
 void AutoSize(QLabel* label) {

@@ -1,15 +1,18 @@
 #pragma once
-// Small helpers shared by the windows: control tags, fonts, label sizing and
-// the key rule of the goal boxes.
+// Small helpers shared by the windows: control tags, the background picture,
+// shirt-number rows, label sizing and the key rule of the goal boxes.
 
 #include <QFont>
+#include <QPixmap>
 #include <QString>
 
 #include <cstdint>
+#include <string>
 
 class QEvent;
 class QLabel;
 class QObject;
+class QWidget;
 
 // The signed 32-bit number a control carries for its handlers.
 void SetTag(QObject* control, int32_t tag);
@@ -25,6 +28,15 @@ constexpr int32_t TagUpper(int32_t tag) {
 constexpr int32_t TagLower(int32_t tag) {
     return tag & 0xFFFF;
 }
+
+// The background bitmap "FUNDO" of the full-screen windows.
+QPixmap BackgroundPicture();
+
+// Paints the widget's own background in the colour.
+void FillBackground(QWidget* widget, const QColor& colour);
+
+// A list row with a shirt number: "07 - Name".
+QString ShirtRow(int32_t shirt, const std::string& name);
 
 // Sizes a label to its text in its font, as a self-sizing label does; an empty
 // label keeps the height of one line.

@@ -22,13 +22,13 @@ QMessageBox::StandardButton ShowMessageBox(const TMessage& message) {
     case TMessageKind::Question:
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::No);
         break;
     case TMessageKind::Information:
         box.setIcon(QMessageBox::Information);
         box.setStandardButtons(QMessageBox::Ok);
         break;
     }
+    box.setDefaultButton(message.defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -48,8 +48,11 @@ TModalHandler& ModalHandler() {
 
 } // namespace
 
-QMessageBox::StandardButton Message(QWidget* owner, const QString& text, TMessageKind kind) {
-    return MessageHandler()({owner, text, kind});
+QMessageBox::StandardButton Message(QWidget* owner, const QString& text, TMessageKind kind,
+                                    QMessageBox::StandardButton defaultButton) {
+    if (defaultButton == QMessageBox::NoButton)
+        defaultButton = kind == TMessageKind::Question ? QMessageBox::No : QMessageBox::Ok;
+    return MessageHandler()({owner, text, kind, defaultButton});
 }
 
 int ShowModal(QDialog& dialog) {

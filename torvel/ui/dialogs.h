@@ -15,7 +15,7 @@ namespace Dialogs {
 
 enum class TMessageKind {
     Stop,        // an error or a refusal: stop icon, OK
-    Question,    // a confirmation: question icon, Yes/No, No the default
+    Question,    // a confirmation: question icon, Yes/No, No unless told otherwise
     Information, // a success: information icon, OK
 };
 
@@ -23,10 +23,15 @@ struct TMessage {
     QWidget* owner;
     QString text;
     TMessageKind kind;
+    // The button that Enter chooses.
+    QMessageBox::StandardButton defaultButton;
 };
 
-// Shows the message and returns the button the user chose.
-QMessageBox::StandardButton Message(QWidget* owner, const QString& text, TMessageKind kind);
+// Shows the message and returns the button the user chose. A question may
+// name its default button (Yes or No); NoButton keeps the kind's own default.
+QMessageBox::StandardButton
+Message(QWidget* owner, const QString& text, TMessageKind kind,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // Shows the dialog modally and returns its result.
 int ShowModal(QDialog& dialog);

@@ -21,10 +21,6 @@ namespace {
 
 constexpr int MaxParticipants = 14;
 
-QString ShirtRow(int32_t shirt, const std::string& name) {
-    return QString::asprintf("%2.2d - %s", shirt, name.c_str());
-}
-
 // The shirt number a list row starts with.
 int32_t ShirtOf(const QString& row) {
     bool ok = false;

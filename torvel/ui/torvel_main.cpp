@@ -6,6 +6,7 @@
 #include "hand_cursor.h"
 #include "torvel_application.h"
 #include "torvel_artilheiros.h"
+#include "torvel_convocados.h"
 #include "torvel_database.h"
 #include "torvel_print.h"
 #include "torvel_qualification.h"
@@ -19,11 +20,6 @@
 
 #include <stdexcept>
 #include <utility>
-
-// The background picture lives in this library's own resource file.
-static void InitBackgroundResource() {
-    Q_INIT_RESOURCE(fundo);
-}
 
 using namespace torvel_db_jogos;
 using namespace torvel_db_selecoes;
@@ -113,12 +109,8 @@ void TformTorvel::FormCreate() {
                                          bWebUpdate, bSair, cFases, bGrupos, bImprimir})
         control->setCursor(HandCursor());
 
-    for (QWidget* black : {static_cast<QWidget*>(this), panelBase}) {
-        QPalette palette = black->palette();
-        palette.setColor(QPalette::Window, Qt::black);
-        black->setPalette(palette);
-        black->setAutoFillBackground(true);
-    }
+    for (QWidget* black : {static_cast<QWidget*>(this), panelBase})
+        FillBackground(black, Qt::black);
     // The caption panel keeps the face of an ordinary panel.
     QPalette face = pJogosCaption->palette();
     face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
@@ -140,11 +132,12 @@ void TformTorvel::FormCreate() {
     }
     bWebUpdate->setEnabled(webClient != nullptr);
 
-    InitBackgroundResource();
-    iFundo->setPixmap(QPixmap(":/FUNDO"));
+    iFundo->setPixmap(BackgroundPicture());
 
     connect(cFases, &QComboBox::currentIndexChanged, this,
             [this] { RunHandler([this] { cFasesChange(); }); });
+    connect(bConvocados, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { bConvocadosClick(); }); });
     connect(bSair, &QPushButton::clicked, this, [this] { RunHandler([this] { bSairClick(); }); });
     connect(bWebUpdate, &QPushButton::clicked, this,
             [this] { RunHandler([this] { bWebUpdateClick(); }); });
@@ -245,6 +238,10 @@ void TformTorvel::LoadPhase(int phase) {
     UpdateQualification();
     BuildRows(phase);
     FillRows(phase);
+}
+
+void TformTorvel::bConvocadosClick() {
+    Dialogs::ShowModal(*formConvocados);
 }
 
 void TformTorvel::bSairClick() {

@@ -33,6 +33,7 @@ public:
     std::vector<QLabel*> lFase;
 
     void cFasesChange();
+    void bConvocadosClick();
     void bSairClick();
     void bWebUpdateClick();
     void bImprimirClick();

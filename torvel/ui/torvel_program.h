@@ -4,6 +4,7 @@
 // other windows. Destroyed in reverse order.
 
 #include "torvel_artilheiros.h"
+#include "torvel_convocados.h"
 #include "torvel_database.h"
 #include "torvel_empate.h"
 #include "torvel_main.h"
@@ -20,6 +21,7 @@ public:
 
     TformTorvel FormTorvel;
     TTorvelDatabase Database;
+    TformConvocados FormConvocados;
     TformStatus FormStatus;
     TformEmpate FormEmpate;
     TformArtilheiros FormArtilheiros;

@@ -1,5 +1,5 @@
-// Renders the main window in both phases and the lineup dialog to PNG files
-// in the build folder, for a look by eye.
+// Renders the main window in both phases, the lineup dialog and the squad
+// editor to PNG files in the build folder, for a look by eye.
 
 #include "program_fixture.h"
 
@@ -43,6 +43,19 @@ TEST_F(PicturesTest, MainWindowAndLineupDialog) {
     dialog.show();
     Save(dialog, "lineup_dialog.png");
     EXPECT_EQ(dialog.lPlacar->text(), "Placar: Time 0  2 x 1  Time 1");
+}
+
+TEST_F(PicturesTest, SquadEditorWithAFlag) {
+    TeamNode(teams, 4).child("Nome").text() = "Brasil";
+    TeamNode(teams, 4).child("Bandeira").text() = "brasil.jpg";
+    AddSquad(teams, 4, {1, 7, 10, 23});
+    CopyShippedFlag(dir, "brasil.jpg");
+    Start();
+    TformConvocados& editor = program->FormConvocados;
+    editor.show();
+    ASSERT_EQ(editor.cbSelecoes->currentText(), "Brasil");
+    EXPECT_FALSE(editor.bandeira->pixmap().isNull());
+    Save(editor, "squad_editor.png");
 }
 
 } // namespace

@@ -4,11 +4,15 @@
 
 namespace torvel_test {
 
-void AddSquad(pugi::xml_document& teams, int team, const std::vector<int>& shirts) {
+pugi::xml_node TeamNode(const pugi::xml_document& teams, int team) {
     pugi::xml_node selecao = teams.document_element().first_child();
     for (int i = 0; i < team; ++i)
         selecao = selecao.next_sibling();
-    pugi::xml_node squad = selecao.child("Convocados");
+    return selecao;
+}
+
+void AddSquad(pugi::xml_document& teams, int team, const std::vector<int>& shirts) {
+    pugi::xml_node squad = TeamNode(teams, team).child("Convocados");
     for (int shirt : shirts) {
         pugi::xml_node jogador = squad.append_child("Jogador");
         jogador.append_attribute("No") = shirt;
@@ -41,6 +45,13 @@ void SetGroupResultsInSlotOrder(pugi::xml_document& matches, int lastMatch) {
     static constexpr int pairings[6][2] = {{0, 1}, {2, 3}, {0, 2}, {3, 1}, {3, 0}, {1, 2}};
     for (int m = 0; m <= lastMatch; ++m)
         SetResult(matches, m, 4 - pairings[m % 6][0], 4 - pairings[m % 6][1]);
+}
+
+void CopyShippedFlag(const TempProgramDir& dir, const std::string& file) {
+    const std::filesystem::path band = dir.Dados() / "band";
+    std::filesystem::create_directories(band);
+    std::filesystem::copy_file(std::filesystem::path(TORVEL_SHIPPED_FLAGS) / file, band / file,
+                               std::filesystem::copy_options::overwrite_existing);
 }
 
 pugi::xml_document LoadDocument(const std::filesystem::path& path) {
@@ -87,10 +98,7 @@ pugi::xml_node ProgramTest::DiskSide(int m, int s) const {
 
 pugi::xml_node ProgramTest::DiskTeam(int t) const {
     diskTeams_ = LoadDocument(dir.Dados() / "selecoes.xml");
-    pugi::xml_node selecao = diskTeams_.document_element().first_child();
-    for (int i = 0; i < t; ++i)
-        selecao = selecao.next_sibling();
-    return selecao;
+    return TeamNode(diskTeams_, t);
 }
 
 } // namespace torvel_test

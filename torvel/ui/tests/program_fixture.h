@@ -12,9 +12,13 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace torvel_test {
+
+// The Selecao element of team index team.
+pugi::xml_node TeamNode(const pugi::xml_document& teams, int team);
 
 // Adds to team index team a squad with the given shirt numbers, named
 // "Jogador <shirt>".
@@ -29,6 +33,8 @@ void SetResult(pugi::xml_document& matches, int m, int goals0, int goals1);
 // scores 4 - a against any other slot, so every group ends in slot order:
 // team 4g first, 4g + 1 second.
 void SetGroupResultsInSlotOrder(pugi::xml_document& matches, int lastMatch);
+// Copies a flag picture shipped with the program into the folder's dados/band/.
+void CopyShippedFlag(const TempProgramDir& dir, const std::string& file);
 
 pugi::xml_document LoadDocument(const std::filesystem::path& path);
 
