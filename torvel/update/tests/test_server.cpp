@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <netinet/in.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -49,4 +51,18 @@ std::string RefusingUrl() {
     ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(s);
     return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+}
+
+void BuildArchive(const std::filesystem::path& archive, const std::filesystem::path& source,
+                  const std::vector<std::pair<std::string, std::string>>& files) {
+    std::filesystem::create_directories(source);
+    std::filesystem::create_directories(archive.parent_path());
+    std::string command = "cd '" + source.string() + "' && gcab -c '" + archive.string() + "'";
+    for (const auto& [name, text] : files) {
+        std::filesystem::create_directories((source / name).parent_path());
+        std::ofstream(source / name, std::ios::binary | std::ios::trunc) << text;
+        command += " '" + name + "'";
+    }
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("gcab failed: " + command);
 }

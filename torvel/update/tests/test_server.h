@@ -1,8 +1,12 @@
 #pragma once
-// Runs update_server.py on 127.0.0.1 for the length of a test.
+// Runs update_server.py on 127.0.0.1 for the length of a test, and builds the
+// archives it serves.
 
+#include <filesystem>
 #include <string>
 #include <sys/types.h>
+#include <utility>
+#include <vector>
 
 class TestServer {
 public:
@@ -21,3 +25,8 @@ private:
 
 // A loopback URL on which nothing listens.
 std::string RefusingUrl();
+
+// Writes the files (name and text) into source and packs them with gcab into
+// archive, under their names.
+void BuildArchive(const std::filesystem::path& archive, const std::filesystem::path& source,
+                  const std::vector<std::pair<std::string, std::string>>& files);

@@ -41,16 +41,7 @@ protected:
 
     // Builds torvel.cab on the server from files given as name and text.
     void Publish(const std::vector<std::pair<std::string, std::string>>& files) {
-        const fs::path source = server.Dados() / "fonte";
-        fs::create_directories(source);
-        std::string command =
-            "cd '" + source.string() + "' && gcab -c '" + (published / "torvel.cab").string() + "'";
-        for (const auto& [name, text] : files) {
-            fs::create_directories((source / name).parent_path());
-            WriteFile(source / name, text);
-            command += " '" + name + "'";
-        }
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        BuildArchive(published / "torvel.cab", server.Dados() / "fonte", files);
     }
 
     void PublishNewTournament() {
