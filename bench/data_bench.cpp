@@ -4,6 +4,8 @@
 
 #include "torvel_database.h"
 
+#include "shipped_data_copy.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -13,26 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// A temporary program folder holding a copy of the shipped data.
-class ShippedDataCopy {
-public:
-    ShippedDataCopy() {
-        std::string pattern = (fs::temp_directory_path() / "torvel-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        dir_ = pattern;
-        fs::create_directory(dir_ / "dados");
-        for (const char* name : {"selecoes.xml", "jogos.xml"})
-            fs::copy_file(fs::path(TORVEL_DADOS_DIR) / name, dir_ / "dados" / name);
-    }
-    ~ShippedDataCopy() { fs::remove_all(dir_); }
-    std::string ProgramDir() const { return dir_.string() + "/"; }
-    std::string File(const char* name) const { return (dir_ / "dados" / name).string(); }
-
-private:
-    fs::path dir_;
-};
 
 constexpr unsigned ParseOptions =
     pugi::parse_default | pugi::parse_comments | pugi::parse_declaration;

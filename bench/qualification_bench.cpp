@@ -4,6 +4,8 @@
 
 #include "torvel_qualification.h"
 
+#include "shipped_data_copy.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -16,25 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// A temporary program folder holding a copy of the shipped data.
-class ShippedDataCopy {
-public:
-    ShippedDataCopy() {
-        std::string pattern = (fs::temp_directory_path() / "torvel-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        dir_ = pattern;
-        fs::create_directory(dir_ / "dados");
-        for (const char* name : {"selecoes.xml", "jogos.xml"})
-            fs::copy_file(fs::path(TORVEL_DADOS_DIR) / name, dir_ / "dados" / name);
-    }
-    ~ShippedDataCopy() { fs::remove_all(dir_); }
-    std::string ProgramDir() const { return dir_.string() + "/"; }
-
-private:
-    fs::path dir_;
-};
 
 // Settles every tie by taking the first team offered.
 class FirstTeam : public TTieQuestion {
