@@ -54,8 +54,10 @@ bool TNumericEdit::Accepts(QChar typed) const {
 }
 
 void TNumericEdit::keyPressEvent(QKeyEvent* event) {
+    // Shortcuts (select all, copy, paste...) are no typed characters.
+    const bool shortcut = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
     const QString typed = event->text();
-    if (!typed.isEmpty() && !Accepts(typed.front())) {
+    if (!shortcut && !typed.isEmpty() && !Accepts(typed.front())) {
         event->accept();
         return;
     }

@@ -107,6 +107,15 @@ TEST_F(NumericEdit, TypingFilterRefusesWhatIsNoNumber) {
     EXPECT_EQ(edit->text(), "7") << "a minus sign only at the start";
 }
 
+TEST_F(NumericEdit, ShortcutsAreNoTypedCharacters) {
+    Enter();
+    QTest::keyClicks(edit, "45");
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(edit->selectedText(), "45");
+    QTest::keyClicks(edit, "7");
+    EXPECT_EQ(edit->text(), "7");
+}
+
 TEST_F(NumericEdit, LoneSeparatorReadsZeroAndDecimalsAreCapped) {
     Enter();
     QTest::keyClicks(edit, ",");
