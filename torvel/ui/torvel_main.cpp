@@ -140,6 +140,12 @@ void TformTorvel::FormCreate() {
     connect(cFases, &QComboBox::currentIndexChanged, this,
             [this] { RunHandler([this] { cFasesChange(); }); });
     connect(bSair, &QPushButton::clicked, this, [this] { RunHandler([this] { bSairClick(); }); });
+    connect(bGrupos, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { bGruposClick(); }); });
+    connect(bRankingGeral, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { bRankingGeralClick(); }); });
+    connect(bRankingArtilheiros, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { bRankingArtilheirosClick(); }); });
 }
 
 void TformTorvel::showEvent(QShowEvent* event) {

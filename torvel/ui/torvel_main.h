@@ -31,6 +31,9 @@ public:
 
     void cFasesChange();
     void bSairClick();
+    void bGruposClick();
+    void bRankingGeralClick();
+    void bRankingArtilheirosClick();
 
     void ClearRows();
     void BuildRows(int phase);

@@ -7,6 +7,8 @@
 #include "torvel_database.h"
 #include "torvel_empate.h"
 #include "torvel_main.h"
+#include "torvel_rankingpontos.h"
+#include "torvel_rankingselecoes.h"
 #include "torvel_status.h"
 
 #include <string>
@@ -22,5 +24,7 @@ public:
     TTorvelDatabase Database;
     TformStatus FormStatus;
     TformEmpate FormEmpate;
+    TformGrupos FormGrupos;
+    TformRanking FormRanking;
     TformArtilheiros FormArtilheiros;
 };
