@@ -84,3 +84,19 @@ inline std::array<TeamStats, TeamCount> WorkStandings{};
 // The team indexes of each group in standing order, first place first.
 using TGroupRow = std::array<int32_t, TeamsPerGroup>;
 inline std::array<TGroupRow, GroupCount> GroupTable{};
+
+// The overall ranking: team indexes in ranking order, -1 for an empty position.
+inline std::array<int32_t, TeamCount> RankingOrder{};
+// The figures the overall ranking compared, by team index.
+inline std::array<TeamStats, TeamCount> RankingStats{};
+
+// One player to whom goals were attributed; a scorer is a (Team, Shirt) pair.
+struct TScorer {
+    // Rank number shown, from 1.
+    int32_t Position = 0;
+    int32_t Team = 0;
+    int32_t Shirt = 0;
+    // Goals over all matches.
+    int32_t Goals = 0;
+};
+inline std::vector<TScorer> Scorers;

@@ -6,6 +6,7 @@
 #include "hand_cursor.h"
 #include "torvel_application.h"
 #include "torvel_database.h"
+#include "torvel_ranking.h"
 
 #include <QSignalBlocker>
 
@@ -33,15 +34,6 @@ int32_t ShirtOf(const QString& row) {
 
 IXMLArtilheirosType Participants(int32_t jogo, int side) {
     return TorvelDatabase->Jogos[jogo].equipes()[side].artilheiros();
-}
-
-// The squad player wearing the shirt, or a null handle.
-TSquadPlayer SquadPlayer(int32_t team, int32_t shirt) {
-    const IXMLConvocadosType squad = TorvelDatabase->Selecoes[team].Convocados();
-    for (int i = 0; i < squad.Count(); ++i)
-        if (squad[i].No() == shirt)
-            return squad[i];
-    return {};
 }
 
 // The score of a side: the sum of its entered goal counts, -1 when none is.

@@ -143,6 +143,12 @@ void TformTorvel::FormCreate() {
             [this] { RunHandler([this] { bWebUpdateClick(); }); });
     connect(bImprimir, &QPushButton::clicked, this,
             [this] { RunHandler([this] { bImprimirClick(); }); });
+    connect(bGrupos, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { bGruposClick(); }); });
+    connect(bRankingGeral, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { bRankingGeralClick(); }); });
+    connect(bRankingArtilheiros, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { bRankingArtilheirosClick(); }); });
 }
 
 void TformTorvel::showEvent(QShowEvent* event) {

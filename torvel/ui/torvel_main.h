@@ -37,6 +37,9 @@ public:
     void bSairClick();
     void bWebUpdateClick();
     void bImprimirClick();
+    void bGruposClick();
+    void bRankingGeralClick();
+    void bRankingArtilheirosClick();
 
     void ClearRows();
     void BuildRows(int phase);

@@ -8,6 +8,8 @@
 #include "torvel_database.h"
 #include "torvel_empate.h"
 #include "torvel_main.h"
+#include "torvel_rankingpontos.h"
+#include "torvel_rankingselecoes.h"
 #include "torvel_status.h"
 
 #include <string>
@@ -24,5 +26,7 @@ public:
     TformConvocados FormConvocados;
     TformStatus FormStatus;
     TformEmpate FormEmpate;
+    TformGrupos FormGrupos;
+    TformRanking FormRanking;
     TformArtilheiros FormArtilheiros;
 };

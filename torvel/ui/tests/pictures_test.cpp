@@ -2,6 +2,8 @@
 // editor to PNG files in the build folder, for a look by eye.
 
 #include "program_fixture.h"
+#include "torvel_rankingpontos.h"
+#include "torvel_rankingselecoes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -56,6 +58,41 @@ TEST_F(PicturesTest, SquadEditorWithAFlag) {
     ASSERT_EQ(editor.cbSelecoes->currentText(), "Brasil");
     EXPECT_FALSE(editor.bandeira->pixmap().isNull());
     Save(editor, "squad_editor.png");
+}
+
+TEST_F(PicturesTest, GroupStandingsAndRankings) {
+    AddSquad(teams, 1, {9});
+    AddSquad(teams, 2, {10});
+    AddSquad(teams, 3, {9});
+    // Slot 3 wins every group, slot 0 loses every match; no ties to settle.
+    const int winner[6] = {1, 1, 1, 0, 0, 1};
+    for (int g = 0; g < GroupCount; ++g)
+        for (int k = 0; k < 6; ++k) {
+            const int goals = 1 + (g + k) % 3;
+            SetResult(matches, 6 * g + k, winner[k] == 0 ? goals : 0, winner[k] == 1 ? goals : 0);
+        }
+    AddParticipant(matches, 0, 1, 9, 1);
+    AddParticipant(matches, 2, 1, 10, 2);
+    AddParticipant(matches, 4, 0, 9, 2);
+    AddParticipant(matches, 9, 0, 7, 2);
+    AddParticipant(matches, 1, 1, 23, 2);
+    SetResult(matches, 48, 2, 1);
+    Start();
+    std::vector<const char*> names = {"group_standings.png", "ranking_teams.png",
+                                      "ranking_scorers.png"};
+    Dialogs::TScriptedModals modals([&](QDialog& dialog) {
+        dialog.show();
+        Save(dialog, names.front());
+        names.erase(names.begin());
+        dialog.accept();
+        return static_cast<int>(QDialog::Accepted);
+    });
+    TformTorvel& w = program->FormTorvel;
+    for (QPushButton* button : {w.bGrupos, w.bRankingGeral, w.bRankingArtilheiros})
+        button->click();
+    EXPECT_TRUE(names.empty());
+    EXPECT_EQ(formGrupos->Grid->Cell(0, 1), "Time 3");
+    EXPECT_EQ(formRanking->Grid->Cell(1, 1), "Camisa 23");
 }
 
 } // namespace
