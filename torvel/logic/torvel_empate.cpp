@@ -1,5 +1,7 @@
 #include "torvel_empate.h"
 
+#include "dialogs.h"
+
 #include "design_font.h"
 #include "hand_cursor.h"
 
@@ -75,7 +77,7 @@ int TformEmpate::ItemIndex() const {
 int TformEmpate::Ask(const std::string& intro, const std::vector<std::string>& names) {
     SetItems(names);
     lIntro->setText(QString::fromStdString(intro));
-    exec();
+    Dialogs::ShowModal(*this);
     return ItemIndex();
 }
 

@@ -2,6 +2,7 @@
 
 #include "controls.h"
 #include "hand_cursor.h"
+#include "torvel_empate.h"
 
 #include <QScrollBar>
 #include <QTest>
@@ -332,6 +333,30 @@ TEST_F(ScoreEntryTest, PastedTextThatIsNoNumberReachesTheErrorDisplay) {
     EXPECT_EQ(messages[0].kind, Dialogs::TMessageKind::Stop);
     EXPECT_TRUE(messages[0].text.contains("'x'"));
     EXPECT_EQ(ReadFile(dir.Dados() / "jogos.xml"), before);
+}
+
+TEST_F(MainWindowTest, GroupTieIsPutToTheUserThroughTheTieDialog) {
+    for (int m = 0; m < 6; ++m)
+        SetResult(matches, m, 0, 0); // group A complete and level in everything
+    std::vector<int> offered;
+    Dialogs::TScriptedModals modals([&](QDialog& dialog) {
+        auto& tie = dynamic_cast<TformEmpate&>(dialog);
+        tie.show();
+        offered.push_back(static_cast<int>(tie.Items().size()));
+        EXPECT_TRUE(tie.Items().front()->isChecked()) << "the first team is selected on showing";
+        tie.Items().back()->setChecked(true);
+        tie.hide();
+        return static_cast<int>(QDialog::Accepted);
+    });
+    Start();
+    EXPECT_EQ(offered, (std::vector<int>{4, 3, 2}));
+    // Each answer puts the last team offered in the disputed place and the
+    // team it displaces at the end: 3 first, then 0, then 1, then 2.
+    EXPECT_STREQ(DiskTeam(3).child_value("Grupo"), "A0");
+    EXPECT_STREQ(DiskTeam(0).child_value("Grupo"), "A1");
+    EXPECT_STREQ(DiskTeam(1).child_value("Grupo"), "A2");
+    EXPECT_STREQ(DiskTeam(2).child_value("Grupo"), "A3");
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainWindowTest, StartWithoutMatchFileEndsWithoutATable) {
