@@ -28,7 +28,7 @@ struct IVornLANNetwork : IUnknown {
                                            BYTE* pPlayerInfo, BYTE* pGameInfo, HWND hParentWnd) = 0;
     virtual HRESULT STDMETHODCALLTYPE Close(INT idGroup, INT idPlayer) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetAddress(LPWSTR strAddress) = 0;
-    virtual HRESULT STDMETHODCALLTYPE SetVoiceChatHandler(ULONG handler) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetVoiceChatHandler(ULONG_PTR handler) = 0;
     virtual HRESULT STDMETHODCALLTYPE SendToServer(UINT idFrom, UINT cmd, BYTE* pData,
                                                    INT nDataSize, LONG bGuaranteed) = 0;
 

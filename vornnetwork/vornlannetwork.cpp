@@ -98,29 +98,9 @@ STDMETHODIMP CVornLANNetwork::InterfaceSupportsErrorInfo(REFIID riid) {
     return riid == IID_IVornLANNetwork ? S_OK : S_FALSE;
 }
 
-STDMETHODIMP CVornLANNetwork::Send(UINT, UINT, UINT, BYTE*, INT, LONG) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CVornLANNetwork::SendToGroup(UINT, UINT, UINT, BYTE*, INT, LONG) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CVornLANNetwork::SendToAll(UINT, UINT, BYTE*, INT, LONG) {
-    return E_NOTIMPL;
-}
-
 STDMETHODIMP CVornLANNetwork::Receive(UINT, UINT, UINT*, BYTE*, INT*) {
     // Received messages reach the game through its window and the voice chat handler.
     return S_OK;
-}
-
-STDMETHODIMP CVornLANNetwork::Open(IUnknown*, GUID*, INT, BYTE*, BYTE*, HWND) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CVornLANNetwork::Close(INT, INT) {
-    return E_NOTIMPL;
 }
 
 STDMETHODIMP CVornLANNetwork::SetAddress(LPWSTR strAddress) {
@@ -136,12 +116,10 @@ STDMETHODIMP CVornLANNetwork::SetAddress(LPWSTR strAddress) {
     return S_OK;
 }
 
-STDMETHODIMP CVornLANNetwork::SetVoiceChatHandler(ULONG handler) {
-    // The game hands the function's address as a 32-bit value; 0 removes the handler.
-    pfnVoiceChatHandler = reinterpret_cast<VoiceChatHandler>(static_cast<ULONG_PTR>(handler));
+STDMETHODIMP CVornLANNetwork::SetVoiceChatHandler(ULONG_PTR handler) {
+    // The value is the address of the game's handler; 0 removes it. The receive thread
+    // reads the pointer without a lock: one aligned store.
+    __atomic_store_n(&pfnVoiceChatHandler, reinterpret_cast<VoiceChatHandler>(handler),
+                     __ATOMIC_RELEASE);
     return S_OK;
-}
-
-STDMETHODIMP CVornLANNetwork::SendToServer(UINT, UINT, BYTE*, INT, LONG) {
-    return E_NOTIMPL;
 }

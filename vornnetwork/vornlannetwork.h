@@ -2,17 +2,23 @@
 #pragma once
 
 #include "VornNetwork.h"
+#include "netmessage.h"
 #include "records.h"
 
 #include <array>
 
 struct IDirectPlay4A;
+struct DPMSG_DESTROYPLAYERORGROUP;
+using DPID = DWORD;
 
 class CVornLANNetwork final : public ISupportErrorInfo, public IVornLANNetwork {
 public:
     static constexpr int maxPlayers = 1024;
     static constexpr int maxGroups = 1024;
     using VoiceChatHandler = void (*)(UINT cmd, const BYTE* payload, UINT nDataSize);
+    // How long Open keeps retrying a join that DirectPlay reports as still connecting
+    // (milliseconds); the environment variable VORN_CONNECT_TIMEOUT_MS overrides it.
+    static constexpr DWORD defaultConnectTimeoutMs = 30000;
 
     // The instance creator of the object map: the aggregated form with an outer unknown,
     // the plain form without.
@@ -38,7 +44,7 @@ public:
                       BYTE* pGameInfo, HWND hParentWnd) override;
     STDMETHODIMP Close(INT idGroup, INT idPlayer) override;
     STDMETHODIMP SetAddress(LPWSTR strAddress) override;
-    STDMETHODIMP SetVoiceChatHandler(ULONG handler) override;
+    STDMETHODIMP SetVoiceChatHandler(ULONG_PTR handler) override;
     STDMETHODIMP SendToServer(UINT idFrom, UINT cmd, BYTE* pData, INT nDataSize,
                               LONG bGuaranteed) override;
 
@@ -62,6 +68,39 @@ private:
     HRESULT FinalConstruct();
     void FinalRelease();
     HRESULT InternalQueryInterface(REFIID riid, void** ppv);
+
+    // Session (vornsession.cpp)
+    HRESULT InitializeConnection(INT protocolType);
+    HRESULT OpenSession(const GUID& appGuid, DWORD dwFlags, const GameInfo& gameInfo);
+    HRESULT CollectLocalAddresses(DPID idPlayer, char (&szAddresses)[256]);
+    HRESULT SendLogin(const PlayerInfo& playerInfo, const GameInfo& gameInfo);
+    void HandleSystemMessage(const BYTE* buffer, DWORD size, DPID idFrom, DPID idTo);
+    void HandlePlayerCreated(DPID dpId, DPID idFrom, DPID idTo);
+    void HandlePlayerDestroyed(const DPMSG_DESTROYPLAYERORGROUP& message, DPID idFrom, DPID idTo);
+
+    // Messages (vornmessages.cpp)
+    HRESULT SendMessageTo(UINT type, UINT idTo, UINT idFrom, UINT cmd, BYTE* pData, INT nDataSize,
+                          LONG bGuaranteed);
+    HRESULT SendNetMessage(DPID idFrom, DPID idTarget, const NetMessage& message, DWORD flags);
+    static DWORD WINAPI ReceiveThread(LPVOID pParam);
+    void ReceiveMessages();
+    int HandleApplicationMessage(const BYTE* buffer, DWORD size, DPID idFrom, DPID idTo);
+    // The game's share of a received message: voice chat to the handler, the rest to the window.
+    void DeliverToGame(const NetMessage& message, DPID idFrom, DPID idTo);
+    // A NetMessage for the game's window, in wire form; ParentNotify is told the DirectPlay
+    // sender and receiver.
+    int Report(const NetMessage& message, DPID idFrom, DPID idTo);
+    // An event of the session for the game: cmd, msgToGroup, no payload.
+    int ReportEvent(UINT cmd, DPID idFrom, DPID idTo);
+    // A line for the game's log: cmdText, msgToServer, the text with its NUL.
+    int ReportText(const char* text, DPID idFrom, DPID idTo);
+    int ParentNotify(UINT cmd, DPID idFrom, DPID idTo, const BYTE* bytes, DWORD size);
+
+    // Lobby server (lobbyserver.cpp): the routing of received messages, and the players
+    // whose departure is the lobby's business. Both run on the receive thread.
+    int RouteLobbyMessage(const NetMessage& message, DPID idFrom, DPID idMe);
+    bool HandleDepartedPlayer(DPID idPlayer, DPID idFrom, DPID idMe);
+    const PlayerInfo* FindPlayer(DPID idPlayer) const;
 
     // COM members
     LONG volatile m_dwRef = 0;

@@ -34,6 +34,8 @@ std::string Spell(const TypeDesc& type, const com::TypeLibDesc& lib) {
         return "LONG";
     case com::VT_UI4:
         return "ULONG";
+    case com::VT_UI8:
+        return "ULONGLONG";
     case com::VT_UI1:
         return "BYTE";
     case com::VT_LPWSTR:
@@ -159,7 +161,8 @@ TEST(TypeLibrary, NetworkInterfaceMethods) {
           {"hParentWnd", "wireHWND"}}},
         {"Close", {{"idGroup", "INT"}, {"idPlayer", "INT"}}},
         {"SetAddress", {{"strAddress", "LPWSTR"}}},
-        {"SetVoiceChatHandler", {{"a", "ULONG"}}},
+        // The handler's address: pointer-sized, 64 bits in this build.
+        {"SetVoiceChatHandler", {{"a", "ULONGLONG"}}},
         {"SendToServer",
          {{"idFrom", "UINT"},
           {"cmd", "UINT"},

@@ -423,7 +423,16 @@ void Session::PeerHandle(Reader& reader) {
         const DPID id = reader.U32();
         auto pending = pendingCreates_.find(request);
         if (reader.Ok() && pending != pendingCreates_.end()) {
-            pending->second = PendingCreate{true, result, id};
+            PendingCreate& create = pending->second;
+            create.done = true;
+            create.result = result;
+            create.id = id;
+            // Registered here, not by the waiting caller: the host may send to the new
+            // player right after its answer, in the same burst of packets.
+            if (SUCCEEDED(result)) {
+                players_[id] = Player{id,      create.flags, create.shortName, create.longName,
+                                      nullptr, true,         create.event};
+            }
             changed_.notify_all();
         }
         return;
@@ -642,7 +651,7 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
         return DP_OK;
     }
     const std::uint32_t request = nextRequest_++;
-    pendingCreates_[request] = PendingCreate{};
+    pendingCreates_[request] = PendingCreate{false, DP_OK, 0, flags, shortName, longName, event};
     SendPacket(server_,
                Writer(PacketKind::CreatePlayer)
                    .U32(request)
@@ -662,7 +671,6 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
     }
     if (SUCCEEDED(outcome.result)) {
         id = outcome.id;
-        players_[id] = Player{id, flags, shortName, longName, nullptr, true, event};
     }
     return outcome.result;
 }

@@ -71,10 +71,15 @@ private:
         bool local = false;
         HANDLE event = nullptr;
     };
+    // A player a peer asked the host for; it exists locally from the host's answer on.
     struct PendingCreate {
         bool done = false;
         HRESULT result = DP_OK;
         DPID id = 0;
+        DWORD flags = 0;
+        std::string shortName;
+        std::string longName;
+        HANDLE event = nullptr;
     };
     enum class State { Connecting, Open, Failed, Lost };
 

@@ -45,7 +45,9 @@ void UseLoopbackSettings(unsigned keepaliveMs) {
     unsetenv(directplay::kEnumerationTimeoutVariable);
 }
 
-PeerProcess::PeerProcess() {
+PeerProcess::PeerProcess() : PeerProcess(DPLAY_PEER_PROGRAM) {}
+
+PeerProcess::PeerProcess(const std::string& program) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
@@ -55,8 +57,8 @@ PeerProcess::PeerProcess() {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
-    char* argv[] = {const_cast<char*>(DPLAY_PEER_PROGRAM), nullptr};
-    const int error = posix_spawn(&pid_, DPLAY_PEER_PROGRAM, &actions, nullptr, argv, environ);
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    const int error = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     close(toChild[0]);
     close(fromChild[1]);
@@ -64,7 +66,7 @@ PeerProcess::PeerProcess() {
     output_ = fromChild[0];
     if (error != 0) {
         pid_ = -1;
-        throw std::runtime_error("cannot start " DPLAY_PEER_PROGRAM);
+        throw std::runtime_error("cannot start " + program);
     }
 }
 

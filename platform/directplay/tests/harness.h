@@ -12,10 +12,12 @@ namespace dptest {
 // inherit it.
 void UseLoopbackSettings(unsigned keepaliveMs = 1000);
 
-// A dplay_peer process; each command returns its one-line answer.
+// A peer process (dplay_peer unless another program is named) driven over its standard
+// input; each command returns its one-line answer.
 class PeerProcess {
 public:
     PeerProcess();
+    explicit PeerProcess(const std::string& program);
     ~PeerProcess();
     PeerProcess(const PeerProcess&) = delete;
     PeerProcess& operator=(const PeerProcess&) = delete;

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -65,6 +66,34 @@ protected:
     DPID server = 0;
     DPID player = 0;
 };
+
+TEST_F(InProcessSession, DataSentAtOnceToANewPlayerReachesIt) {
+    DPID from = 0;
+    DPID to = 0;
+    std::vector<BYTE> buffer;
+    ASSERT_EQ(Next(host.Get(), hostEvent.Get(), from, to, buffer), DP_OK); // the first player
+    // The host greets the next player as soon as it learns of it.
+    std::thread greeter([&] {
+        DPID sender = 0;
+        DPID receiver = 0;
+        std::vector<BYTE> created;
+        if (Next(host.Get(), hostEvent.Get(), sender, receiver, created) == DP_OK &&
+            created.size() >= sizeof(DPMSG_CREATEPLAYERORGROUP)) {
+            DPMSG_CREATEPLAYERORGROUP message{};
+            std::memcpy(&message, created.data(), sizeof message);
+            char hello[] = "hello";
+            host->Send(server, message.dpId, DPSEND_GUARANTEED, hello, sizeof hello);
+        }
+    });
+    Event secondEvent;
+    DPID second = 0;
+    ASSERT_EQ(dptest::CreateNamedPlayer(client.Get(), second, "Bia", secondEvent.Get(), 0), DP_OK);
+    greeter.join();
+    ASSERT_EQ(Next(client.Get(), secondEvent.Get(), from, to, buffer), DP_OK);
+    EXPECT_EQ(from, server);
+    EXPECT_EQ(to, second);
+    EXPECT_STREQ(reinterpret_cast<const char*>(buffer.data()), "hello");
+}
 
 TEST_F(InProcessSession, CreationReachesTheServerAsASystemMessageWithItsNames) {
     EXPECT_EQ(server, DPID_SERVERPLAYER);
