@@ -1,0 +1,27 @@
+#include "filter_graph.h"
+#include "renderer.h"
+
+#include <com/builtin_classes.h>
+#include <directshow/classes.h>
+
+#include <mutex>
+
+namespace directshow {
+namespace {
+
+template <typename T> HRESULT STDMETHODCALLTYPE GetClassObject(REFCLSID, REFIID riid, LPVOID* ppv) {
+    static ClassFactory<T> factory;
+    return factory.QueryInterface(riid, ppv);
+}
+
+} // namespace
+
+void RegisterBuiltinClasses() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        com::RegisterBuiltinClass(CLSID_FilterGraph, &GetClassObject<CFilterGraph>);
+        com::RegisterBuiltinClass(CLSID_ReferenceRenderer, &GetClassObject<CReferenceRenderer>);
+    });
+}
+
+} // namespace directshow
