@@ -4,6 +4,8 @@
 #include <gst/gst.h>
 #include <strmif.h>
 
+#include <string>
+
 namespace directshow {
 
 // {6C1E9A3F-4B7D-4F2E-9A51-3D0C8E27B614}: private to the platform.
