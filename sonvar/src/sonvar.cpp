@@ -11,6 +11,12 @@ std::unique_ptr<SonvarData> playerList;
 LONG lastId = 0;
 CRITICAL_SECTION listLock;
 
+namespace {
+// Every player thread that may still run, also after its record has gone: unloading
+// waits for them all. Guarded by listLock.
+std::vector<SharedHandle> playerThreads;
+} // namespace
+
 ISonvar ISonvar_object;
 
 SharedHandle MakeSharedHandle(HANDLE handle) {
@@ -118,6 +124,10 @@ int ISonvar::PlayFile(const char* fileName, void* rendererParam) {
         DestroyRecord(&d);
         return 0;
     }
+    std::erase_if(playerThreads, [](const SharedHandle& thread) {
+        return WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0;
+    });
+    playerThreads.push_back(d.thread);
     ResumeThread(d.thread.get());
     return d.id;
 }
@@ -162,20 +172,19 @@ void ISonvar::SetNotifyWindow(int id, HWND window) {
 
 namespace {
 
-// Unloading destroys the remaining players and then waits for their threads, which wake
-// to find their records gone: no player code runs once the library has gone.
+// Unloading destroys the remaining players and then waits for every player thread: those
+// still waiting wake to find their records gone, those ending by themselves finish. No
+// player code runs once the library has gone.
 void EndAllPlayers() {
     std::vector<SharedHandle> threads;
     {
         ListLock lock;
-        while (playerList) {
-            threads.push_back(playerList->thread);
+        while (playerList)
             DestroyRecord(playerList.get());
-        }
+        threads.swap(playerThreads);
     }
     for (const SharedHandle& thread : threads)
-        if (thread)
-            WaitForSingleObject(thread.get(), INFINITE);
+        WaitForSingleObject(thread.get(), INFINITE);
 }
 
 } // namespace
