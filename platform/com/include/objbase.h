@@ -5,6 +5,7 @@
 #include "objidl.h"
 #include "oleauto.h"
 #include "unknwn.h"
+#include "windows.h"
 #include "winreg.h"
 
 using OLECHAR = WCHAR;

@@ -25,8 +25,10 @@ struct ModuleTable {
 };
 
 ModuleTable& Modules() {
-    static ModuleTable table;
-    return table;
+    // Never destroyed: libraries unregister their resources while the process exits,
+    // after the destructors of function-local statics may have run.
+    static ModuleTable* const table = new ModuleTable;
+    return *table;
 }
 
 HMODULE MainProgram() {

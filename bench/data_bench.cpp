@@ -1,0 +1,82 @@
+// Opening the shipped data files and saving the match document through the
+// database module, each next to pugixml's own load_file/save_file of the same
+// file.
+
+#include "torvel_database.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A temporary program folder holding a copy of the shipped data.
+class ShippedDataCopy {
+public:
+    ShippedDataCopy() {
+        std::string pattern = (fs::temp_directory_path() / "torvel-bench-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        dir_ = pattern;
+        fs::create_directory(dir_ / "dados");
+        for (const char* name : {"selecoes.xml", "jogos.xml"})
+            fs::copy_file(fs::path(TORVEL_DADOS_DIR) / name, dir_ / "dados" / name);
+    }
+    ~ShippedDataCopy() { fs::remove_all(dir_); }
+    std::string ProgramDir() const { return dir_.string() + "/"; }
+    std::string File(const char* name) const { return (dir_ / "dados" / name).string(); }
+
+private:
+    fs::path dir_;
+};
+
+constexpr unsigned ParseOptions =
+    pugi::parse_default | pugi::parse_comments | pugi::parse_declaration;
+
+void BM_DatabaseOpen(benchmark::State& state) {
+    ShippedDataCopy data;
+    for (auto _ : state) {
+        TTorvelDatabase database(data.ProgramDir());
+        if (LoadFailed)
+            state.SkipWithError(LoadFailedReason.c_str());
+        benchmark::DoNotOptimize(database.Jogos);
+    }
+}
+BENCHMARK(BM_DatabaseOpen);
+
+void BM_BaselinePugixmlLoadBoth(benchmark::State& state) {
+    ShippedDataCopy data;
+    for (auto _ : state) {
+        pugi::xml_document jogos;
+        pugi::xml_document selecoes;
+        benchmark::DoNotOptimize(jogos.load_file(data.File("jogos.xml").c_str(), ParseOptions));
+        benchmark::DoNotOptimize(
+            selecoes.load_file(data.File("selecoes.xml").c_str(), ParseOptions));
+    }
+}
+BENCHMARK(BM_BaselinePugixmlLoadBoth);
+
+void BM_DatabaseSaveMatches(benchmark::State& state) {
+    ShippedDataCopy data;
+    TTorvelDatabase database(data.ProgramDir());
+    for (auto _ : state)
+        database.XMLJogos.SaveToFile();
+}
+BENCHMARK(BM_DatabaseSaveMatches);
+
+void BM_BaselinePugixmlSaveMatches(benchmark::State& state) {
+    ShippedDataCopy data;
+    pugi::xml_document jogos;
+    jogos.load_file(data.File("jogos.xml").c_str(), ParseOptions);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(jogos.save_file(data.File("jogos.xml").c_str(), "\t"));
+}
+BENCHMARK(BM_BaselinePugixmlSaveMatches);
+
+} // namespace
+
+BENCHMARK_MAIN();

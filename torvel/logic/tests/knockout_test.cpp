@@ -1,0 +1,211 @@
+// Knockout qualification: resolving the sides of the knockout matches and
+// clearing the results of matches whose teams are not known.
+
+#include "qualification_fixture.h"
+
+#include <set>
+
+namespace torvel_test {
+namespace {
+
+using Knockout = QualificationTest;
+
+constexpr int FirstQuarterFinal = 56; // winners of 48 and 49
+constexpr int FirstSemiFinal = 60;    // winners of 56 and 57
+constexpr int ThirdPlace = 62;        // losers of 60 and 61
+constexpr int Final = 63;             // winners of 60 and 61
+
+void AddParticipant(const torvel_db_jogos::IXMLEquipeType& side, int number, int goals) {
+    const torvel_db_jogos::IXMLJogadorType jogador = side.artilheiros().Add();
+    jogador.SetNo(number);
+    jogador.SetGols(goals);
+}
+
+TEST_F(Knockout, EveryKnockoutSideIsUndeterminedUntilTheLastGroupResult) {
+    PlayAllGroups(ReverseOrder);
+    SetScore(GroupMatchCount - 1, -1, -1);
+    UpdateQualification();
+    for (int m = FirstKnockoutMatch; m < MatchCount; ++m)
+        for (int s = 0; s < 2; ++s)
+            EXPECT_EQ(TeamOf(m, s), -1) << "match " << m << " side " << s;
+
+    SetScore(GroupMatchCount - 1, 0, 1);
+    UpdateQualification();
+    // Slot 3 wins every group, slot 2 is runner-up; match 48 is 1A against 2B.
+    EXPECT_EQ(GroupTable[0], Row(0, {3, 2, 1, 0}));
+    EXPECT_EQ(TeamOf(48, 0), 3);
+    EXPECT_EQ(TeamOf(48, 1), 6);
+    EXPECT_EQ(TeamOf(50, 1), 2) << "2A";
+    EXPECT_EQ(TeamOf(55, 1), 26) << "2G";
+    EXPECT_EQ(TeamOf(FirstQuarterFinal, 0), -1) << "no last-16 result yet";
+}
+
+TEST_F(Knockout, GroupMatchSidesAreTheTeamsNamedByIdent) {
+    EXPECT_EQ(TeamOf(0, 0), 0);
+    EXPECT_EQ(TeamOf(0, 1), 1);
+    EXPECT_EQ(TeamOf(9, 0), 7) << "match 9 is slot 3 of group B against slot 1";
+    EXPECT_EQ(TeamOf(9, 1), 5);
+    Side(0, 0).SetIdent(999);
+    EXPECT_EQ(TeamOf(0, 0), -1);
+}
+
+TEST_F(Knockout, QuarterFinalSideWithPosOneIsTheWinnerOfItsLastSixteenMatch) {
+    PlayAllGroups(ReverseOrder);
+    UpdateQualification();
+    SetScore(48, 1, 2);
+    SetScore(49, 3, 0);
+    EXPECT_EQ(TeamOf(FirstQuarterFinal, 0), TeamOf(48, 1));
+    EXPECT_EQ(TeamOf(FirstQuarterFinal, 0), 6);
+    EXPECT_EQ(TeamOf(FirstQuarterFinal, 1), TeamOf(49, 0));
+}
+
+TEST_F(Knockout, DrawnKnockoutMatchLeavesItsSuccessorsUnresolved) {
+    PlayAllGroups(ReverseOrder);
+    UpdateQualification();
+    for (int m = 48; m < 56; ++m)
+        SetScore(m, 1, 0);
+    SetScore(FirstQuarterFinal, 2, 2);
+    SetScore(57, 1, 0);
+    EXPECT_EQ(TeamOf(FirstSemiFinal, 0), -1);
+    EXPECT_EQ(TeamOf(FirstSemiFinal, 1), TeamOf(57, 0));
+    SetScore(FirstSemiFinal, 1, 0);
+    EXPECT_EQ(TeamOf(Final, 0), -1) << "the winner's side of the semi-final is not known";
+    EXPECT_EQ(TeamOf(ThirdPlace, 0), TeamOf(57, 0)) << "its loser is";
+}
+
+TEST_F(Knockout, ThirdPlaceMatchGetsTheSemiFinalLosers) {
+    PlayAllGroups(ReverseOrder);
+    UpdateQualification();
+    for (int m = 48; m < FirstSemiFinal; ++m)
+        SetScore(m, 2, 1);
+    SetScore(FirstSemiFinal, 0, 1);
+    SetScore(61, 3, 1);
+    EXPECT_EQ(TeamOf(ThirdPlace, 0), TeamOf(FirstSemiFinal, 0));
+    EXPECT_EQ(TeamOf(ThirdPlace, 1), TeamOf(61, 1));
+    EXPECT_EQ(TeamOf(Final, 0), TeamOf(FirstSemiFinal, 1));
+    EXPECT_EQ(TeamOf(Final, 1), TeamOf(61, 0));
+    std::set<int> four = {TeamOf(ThirdPlace, 0), TeamOf(ThirdPlace, 1), TeamOf(Final, 0),
+                          TeamOf(Final, 1)};
+    EXPECT_EQ(four.size(), 4u);
+    EXPECT_FALSE(four.contains(-1));
+}
+
+TEST_F(Knockout, ResultOfAnUndeterminedMatchIsRemovedAtTheNextUpdate) {
+    PlayAllGroups(ReverseOrder);
+    SetScore(0, -1, -1);
+    SetScore(48, 2, 1);
+    AddParticipant(Side(48, 0), 9, 2);
+    AddParticipant(Side(48, 1), 10, 1);
+    SetScore(FirstQuarterFinal, 1, 0);
+    AddParticipant(Side(FirstQuarterFinal, 1), 7, 0);
+    UpdateQualification();
+    for (int m : {48, FirstQuarterFinal})
+        for (int s = 0; s < 2; ++s) {
+            EXPECT_EQ(Quant(m, s), -1) << "match " << m << " side " << s;
+            EXPECT_EQ(Side(m, s).artilheiros().Count(), 0) << "match " << m << " side " << s;
+        }
+}
+
+TEST_F(Knockout, ResultAfterADrawnMatchIsRemovedAtTheNextUpdate) {
+    PlayAllGroups(ReverseOrder);
+    UpdateQualification();
+    SetScore(48, 1, 1);
+    SetScore(49, 1, 0);
+    SetScore(FirstQuarterFinal, 1, 0);
+    AddParticipant(Side(FirstQuarterFinal, 0), 7, 1);
+    UpdateQualification();
+    EXPECT_EQ(Quant(48, 0), 1) << "both teams of the drawn match are known";
+    EXPECT_EQ(Quant(49, 0), 1);
+    EXPECT_EQ(Quant(FirstQuarterFinal, 0), -1);
+    EXPECT_EQ(Quant(FirstQuarterFinal, 1), -1);
+    EXPECT_EQ(Side(FirstQuarterFinal, 0).artilheiros().Count(), 0);
+}
+
+TEST_F(Knockout, ParticipantsOfAnUnplayedMatchLoseTheirGoals) {
+    AddParticipant(Side(0, 0), 9, 2);
+    AddParticipant(Side(0, 1), 4, 0);
+    AddParticipant(Side(1, 0), 11, 1);
+    SetScore(1, 1, 0);
+    UpdateQualification();
+    EXPECT_EQ(Side(0, 0).artilheiros().Count(), 1) << "participants of a known match stay";
+    EXPECT_EQ(Side(0, 0).artilheiros()[0].Gols(), -1);
+    EXPECT_EQ(Side(0, 1).artilheiros()[0].Gols(), -1);
+    EXPECT_EQ(Side(1, 0).artilheiros()[0].Gols(), 1) << "a played match keeps its goals";
+}
+
+TEST_F(Knockout, LastSixteenJudgedByThePreviousUpdateOnceGroupsReopen) {
+    PlayAllGroups(ReverseOrder);
+    UpdateQualification();
+    SetScore(48, 2, 0);
+    SetScore(5, -1, -1);
+    UpdateQualification();
+    EXPECT_EQ(Quant(48, 0), 2) << "the update that reopens a group still sees it complete";
+    EXPECT_EQ(TeamOf(48, 0), -1);
+    UpdateQualification();
+    EXPECT_EQ(Quant(48, 0), -1);
+}
+
+// Knockout results entered for a complete group phase, saved in both files.
+class KnockoutAcrossRestart : public QualificationTest {
+protected:
+    void SetUp() override {
+        QualificationTest::SetUp();
+        PlayAllGroups(ReverseOrder);
+        for (int m = FirstKnockoutMatch; m < MatchCount; ++m)
+            SetScore(m, 1 + m % 2, 2 - m % 2);
+        AddParticipant(Side(Final, 0), 10, 1);
+        Db().XMLJogos.SaveToFile();
+        Db().XMLSelecoes.SaveToFile();
+        Reopen();
+    }
+
+    void ExpectKnockoutResults(int except = -1) {
+        for (int m = FirstKnockoutMatch; m < MatchCount; ++m) {
+            if (m == except)
+                continue;
+            EXPECT_EQ(Quant(m, 0), 1 + m % 2) << "match " << m;
+            EXPECT_EQ(Quant(m, 1), 2 - m % 2) << "match " << m;
+        }
+        ASSERT_EQ(Side(Final, 0).artilheiros().Count(), 1);
+        EXPECT_EQ(Side(Final, 0).artilheiros()[0].Gols(), 1);
+    }
+};
+
+TEST_F(KnockoutAcrossRestart, InitialStandingsKeepKnockoutResultsThroughAScoreEntry) {
+    ComputeInitialStandings();
+    UpdateQualification();
+    ExpectKnockoutResults();
+    // A score entry saves the match file as it is in memory.
+    SetScore(ThirdPlace, 4, 0);
+    Db().XMLJogos.SaveToFile();
+    Reopen();
+    ComputeInitialStandings();
+    UpdateQualification();
+    EXPECT_EQ(Quant(ThirdPlace, 0), 4);
+    EXPECT_EQ(Quant(ThirdPlace, 1), 0);
+    ExpectKnockoutResults(ThirdPlace);
+    EXPECT_NE(TeamOf(Final, 0), -1);
+}
+
+TEST_F(KnockoutAcrossRestart, WithoutInitialStandingsTheFirstUpdateSeesNoCompleteGroup) {
+    UpdateQualification();
+    for (int m = FirstKnockoutMatch; m < MatchCount; ++m)
+        EXPECT_EQ(Quant(m, 0), -1) << "match " << m;
+    EXPECT_EQ(Side(Final, 0).artilheiros().Count(), 0);
+}
+
+TEST_F(KnockoutAcrossRestart, InitialStandingsMatchThoseOfAnUpdate) {
+    ComputeInitialStandings();
+    const auto initialTable = GroupTable;
+    const auto initialStandings = Standings;
+    UpdateQualification();
+    EXPECT_EQ(GroupTable, initialTable);
+    for (int t = 0; t < TeamCount; ++t) {
+        EXPECT_EQ(Standings[t].Points, initialStandings[t].Points) << t;
+        EXPECT_EQ(Standings[t].Played, initialStandings[t].Played) << t;
+    }
+    EXPECT_EQ(TeamOf(48, 0), 3);
+}
+
+} // namespace
+} // namespace torvel_test

@@ -1,0 +1,62 @@
+#pragma once
+// The program's main window: the phase selector, the match table of the phase
+// with its score entry, and the buttons to every other function.
+
+#include "ui_torvel_main.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWidget>
+
+#include <cstdint>
+#include <vector>
+
+class TformTorvel : public QWidget, public Ui::TformTorvel {
+    Q_OBJECT
+public:
+    explicit TformTorvel(QWidget* parent = nullptr);
+    ~TformTorvel() override;
+
+    // True once FormShow found the data unusable and told the program to end.
+    bool TerminateRequested() const { return terminateRequested_; }
+
+    // The run-time controls of the match table, one entry per row.
+    std::vector<QLabel*> lJogo, lTime0, lX, lTime1;
+    std::vector<QLineEdit*> mGols0, mGols1;
+    std::vector<QPushButton*> bEscalacao;
+    std::vector<QFrame*> bvJogo;
+    std::vector<QLabel*> lFase;
+
+    void cFasesChange();
+    void bSairClick();
+
+    void ClearRows();
+    void BuildRows(int phase);
+    void FillRows(int phase);
+    void EnableRows();
+    void ScoreChange(QLineEdit* box);
+    void LineupClick(QPushButton* button);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    void FormClose();
+    void ShowPhase();
+    void LoadPhase(int phase);
+    QLineEdit* CreateScoreBox(int top, int left);
+    void SetScoreText(QLineEdit* box, int32_t goals);
+
+    bool shown_ = false;
+    bool terminateRequested_ = false;
+};
+
+inline TformTorvel* formTorvel = nullptr;

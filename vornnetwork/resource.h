@@ -1,0 +1,5 @@
+// Resource identifiers of VornNetwork.
+#pragma once
+
+#define IDS_PROJNAME 100
+#define IDR_VORNLANNETWORK 102
