@@ -19,6 +19,9 @@ template <typename T> HRESULT STDMETHODCALLTYPE GetClassObject(REFCLSID, REFIID 
 void RegisterBuiltinClasses() {
     static std::once_flag once;
     std::call_once(once, [] {
+        // The media runtime is made ready here, in the registering module's start-up,
+        // rather than by the first graph: see EnsureGstInitialized.
+        EnsureGstInitialized();
         com::RegisterBuiltinClass(CLSID_FilterGraph, &GetClassObject<CFilterGraph>);
         com::RegisterBuiltinClass(CLSID_ReferenceRenderer, &GetClassObject<CReferenceRenderer>);
     });

@@ -171,6 +171,13 @@ HRESULT CFilterGraph::SetPipelineState(GstState state, OAFilterState logical) {
     if (FAILED(prepared))
         return prepared;
     state_ = logical;
+    if (failed_)
+        return E_FAIL; // no data will flow again: a new state would never complete
+    // A pipeline told to change state while an earlier asynchronous change is still
+    // under way can miss the completion of the first and then wait for ever on the
+    // second. Changes are therefore made one at a time: the previous one completes (or
+    // fails, or its time runs out) before the next begins.
+    gst_element_get_state(pipeline_, nullptr, nullptr, kSettleTimeout);
     switch (gst_element_set_state(pipeline_, state)) {
     case GST_STATE_CHANGE_SUCCESS:
     case GST_STATE_CHANGE_NO_PREROLL:
@@ -211,6 +218,8 @@ HRESULT CFilterGraph::GetState(LONG msTimeout, OAFilterState* pfs) {
     const GstStateChangeReturn result = gst_element_get_state(pipeline_, nullptr, nullptr, timeout);
     std::lock_guard lock(controlLock_);
     *pfs = state_;
+    if (failed_)
+        return E_FAIL;
     switch (result) {
     case GST_STATE_CHANGE_SUCCESS:
     case GST_STATE_CHANGE_NO_PREROLL:
@@ -279,6 +288,10 @@ GstBusSyncReply CFilterGraph::OnBusMessage(GstBus*, GstMessage* message, gpointe
         graph->QueueEvent({EC_COMPLETE, S_OK, 0});
         break;
     case GST_MESSAGE_ERROR:
+        // A failed stream never completes the state change it was part of: end it, so
+        // that state reads and later changes do not wait for it.
+        graph->failed_ = true;
+        gst_element_abort_state(graph->pipeline_);
         graph->QueueEvent({EC_ERRORABORT, E_FAIL, 0});
         break;
     default:

@@ -6,6 +6,7 @@
 
 #include <dshow.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -113,6 +114,9 @@ private:
         LONG_PTR param2;
     };
 
+    // The longest a state change waits for the one before it to complete.
+    static constexpr GstClockTime kSettleTimeout = 5 * GST_SECOND;
+
     HRESULT SetPipelineState(GstState state, OAFilterState logical);
     HRESULT PrepareFilters();
     void QueueEvent(Event event);
@@ -126,6 +130,7 @@ private:
     GstElement* renderTarget_ = nullptr; // owned reference: the renderer's bin
     std::vector<Filter> filters_;
     bool prepared_ = false;
+    std::atomic<bool> failed_ = false;    // set by the bus handler on a stream error
     OAFilterState state_ = State_Stopped; // what the application last asked for
 
     HANDLE eventHandle_ = nullptr; // manual-reset: signalled while events wait

@@ -23,7 +23,7 @@ protected:
     ~IGstFilter() = default;
 };
 
-// Initialises GStreamer once for the process.
+// Initialises GStreamer once for the process and loads the plugins graphs may use.
 void EnsureGstInitialized();
 
 // UTF-16 to UTF-8.

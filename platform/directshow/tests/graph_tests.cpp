@@ -223,4 +223,53 @@ TEST_F(GraphTest, FiltersReportTheirIdentityAndUnusedSlotsAreNotImplemented) {
     EXPECT_EQ(renderer->EnumPins(nullptr), E_NOTIMPL);
 }
 
+// Stopping a graph whose start is still completing: every stop must settle. A change
+// begun during the previous asynchronous one used to be lost now and then, leaving the
+// state read waiting for its whole time-out.
+TEST(GraphStates, StopSoonAfterRunAlwaysSettles) {
+    directshow::RegisterBuiltinClasses();
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    testaudio::TempDir dir;
+    testaudio::WriteWav(dir / "tone.wav", testaudio::Sine(2.0));
+    const std::u16string file((dir / "tone.wav").u16string());
+    for (int i = 0; i < 60; ++i) {
+        SCOPED_TRACE(i);
+        Ref<IGraphBuilder> builder;
+        Ref<IBaseFilter> renderer;
+        Ref<IRendererControl> control;
+        Ref<IMediaControl> media;
+        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IGraphBuilder, builder.out()),
+                  S_OK);
+        ASSERT_EQ(CoCreateInstance(CLSID_ReferenceRenderer, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IBaseFilter, renderer.out()),
+                  S_OK);
+        ASSERT_EQ(renderer->QueryInterface(IID_IRendererControl, control.out()), S_OK);
+        ASSERT_EQ(builder->QueryInterface(IID_IMediaControl, media.out()), S_OK);
+        ASSERT_EQ(builder->AddFilter(renderer.get(), u"renderer"), S_OK);
+        ASSERT_EQ(builder->RenderFile(file.c_str(), nullptr), S_OK);
+        RENDERER_PARAM param{RENDERER_OUTPUT_DISCARD, nullptr, nullptr};
+        ASSERT_EQ(control->SetOutput(&param), S_OK);
+        ASSERT_TRUE(SUCCEEDED(media->Run()));
+        Sleep(i % 3); // the stop lands at different moments of the start
+        ASSERT_TRUE(SUCCEEDED(media->Stop()));
+        OAFilterState state = -1;
+        EXPECT_EQ(media->GetState(2000, &state), S_OK);
+        EXPECT_EQ(state, State_Stopped);
+    }
+    CoUninitialize();
+}
+
+TEST_F(GraphTest, AFailedGraphAnswersStateReadsAtOnce) {
+    std::ofstream(dir / "noise.wav") << std::string(4096, 'x');
+    Start(dir / "noise.wav");
+    ASSERT_EQ(NextEvent(), EC_ERRORABORT);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(media->Stop(), E_FAIL);
+    OAFilterState state = -1;
+    EXPECT_EQ(media->GetState(2000, &state), E_FAIL);
+    EXPECT_EQ(state, State_Stopped);
+    EXPECT_LT(GetTickCount() - start, 1000u) << "a state read waited on a failed graph";
+}
+
 } // namespace
