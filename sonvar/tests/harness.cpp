@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -53,6 +56,48 @@ Capture::~Capture() {
 
 bool Capture::WaitFirstSample(DWORD ms) const {
     return WaitForSingleObject(param.firstSample, ms) == WAIT_OBJECT_0;
+}
+
+CaptureCloseWatch::CaptureCloseWatch(const testaudio::TempDir& dir)
+    : fd_(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
+    if (fd_ < 0 || inotify_add_watch(fd_, (dir / "").c_str(), IN_CREATE | IN_CLOSE_WRITE) < 0)
+        throw std::runtime_error("inotify is not available");
+}
+
+CaptureCloseWatch::~CaptureCloseWatch() {
+    close(fd_);
+}
+
+bool CaptureCloseWatch::ReadEvents(int ms) {
+    pollfd ready{fd_, POLLIN, 0};
+    if (poll(&ready, 1, ms) <= 0)
+        return false;
+    alignas(inotify_event) char buffer[4096];
+    const ssize_t length = read(fd_, buffer, sizeof buffer);
+    for (ssize_t at = 0; at < length;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        const std::string name = event->len ? event->name : "";
+        if (event->mask & IN_CREATE) {
+            created_.insert(name);
+            open_.insert(name);
+        }
+        if (event->mask & IN_CLOSE_WRITE)
+            open_.erase(name);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+    return true;
+}
+
+bool CaptureCloseWatch::WaitAllClosed(DWORD ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    ReadEvents(0);
+    while (!open_.empty()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !ReadEvents(static_cast<int>(left.count())))
+            return false;
+    }
+    return true;
 }
 
 namespace {

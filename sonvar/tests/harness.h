@@ -7,6 +7,7 @@
 #include <sonvar.h>
 
 #include <optional>
+#include <set>
 #include <string>
 
 namespace sonvartest {
@@ -43,6 +44,29 @@ struct Capture {
 
     std::string path;
     RENDERER_PARAM param{};
+};
+
+// Tells when the renderer has closed its capture files: a capture file is closed when
+// its graph is destroyed, which the player thread does as it ends.
+class CaptureCloseWatch {
+public:
+    explicit CaptureCloseWatch(const testaudio::TempDir& dir);
+    ~CaptureCloseWatch();
+    CaptureCloseWatch(const CaptureCloseWatch&) = delete;
+    CaptureCloseWatch& operator=(const CaptureCloseWatch&) = delete;
+
+    // Waits until every capture file created so far has been closed after writing;
+    // false when one is still open after `ms`.
+    bool WaitAllClosed(DWORD ms = 3000);
+    int created() const { return static_cast<int>(created_.size()); }
+
+private:
+    // Reads the events waiting; false when none came within `ms`.
+    bool ReadEvents(int ms);
+
+    int fd_;
+    std::set<std::string> created_;
+    std::set<std::string> open_;
 };
 
 // A window of the win32 stand-in owned by the test thread.

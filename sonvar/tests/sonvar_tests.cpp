@@ -199,6 +199,45 @@ TEST_F(SonvarTest, UnloadingEndsRunningPlayers) {
     EXPECT_LT(played, 1.0);
 }
 
+// The thread of a closed player wakes from its wait, finds its record gone and ends,
+// destroying its graph: the renderer then closes its capture.
+TEST_F(SonvarTest, CloseWhileThePlayerWaitsEndsItsThread) {
+    const std::string file = Tone("a.wav", 3.0);
+    sonvartest::CaptureCloseWatch watch(dir);
+    Capture capture(dir, "out.wav");
+    const int id = sonvar->PlayFile(file.c_str(), &capture.param);
+    ASSERT_TRUE(capture.WaitFirstSample());
+    EXPECT_EQ(sonvar->Close(id), 1);
+    EXPECT_TRUE(watch.WaitAllClosed()) << "the player thread did not end after Close";
+    EXPECT_EQ(watch.created(), 1);
+    EXPECT_LT(capture.Read().Seconds(), 1.0);
+}
+
+// Players closed at every moment of their start, also while their thread builds the
+// graph or before it has begun: each thread ends and leaves no graph behind.
+TEST_F(SonvarTest, CloseWhileTheGraphIsBuiltEndsThePlayer) {
+    const std::string file = Tone("a.wav", 3.0);
+    sonvartest::CaptureCloseWatch watch(dir);
+    std::vector<std::unique_ptr<Capture>> captures;
+    for (int i = 0; i < 20; ++i) {
+        captures.push_back(std::make_unique<Capture>(dir, "out" + std::to_string(i) + ".wav"));
+        const int id = sonvar->PlayFile(file.c_str(), &captures.back()->param);
+        ASSERT_NE(id, 0);
+        Sleep(i % 4);
+        EXPECT_EQ(sonvar->Close(id), 1);
+        EXPECT_EQ(sonvar->Pause(id), 0);
+    }
+    // Closed before its thread took the lock: the thread ends without building anything.
+    Capture never(dir, "never.wav");
+    sonvar.Lock();
+    const int id = sonvar->PlayFile(file.c_str(), &never.param);
+    EXPECT_EQ(sonvar->Close(id), 1);
+    sonvar.Unlock();
+    EXPECT_TRUE(watch.WaitAllClosed()) << "a player closed while starting kept its graph";
+    EXPECT_LT(sonvar.Unload(), 1000.0);
+    EXPECT_FALSE(std::filesystem::exists(never.path));
+}
+
 TEST_F(SonvarTest, ReloadingStartsIdsAgain) {
     sonvar.Unload();
     LoadedSonvar again;
