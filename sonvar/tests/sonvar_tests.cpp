@@ -48,6 +48,7 @@ TEST_F(SonvarTest, NullRendererParameterGivesNoPlayer) {
     // No id was used up and no player made: the first real player is number 1.
     EXPECT_EQ(sonvar->PlayFile(file.c_str(), &capture.param), 1);
     EXPECT_EQ(sonvar->Pause(2), 0);
+    sonvar.Unload(); // the renderer parameter must outlive the player
 }
 
 TEST_F(SonvarTest, IdsCountFromOneAndClosingOneLeavesTheOtherPlaying) {
@@ -240,8 +241,8 @@ TEST_F(SonvarTest, CloseWhileTheGraphIsBuiltEndsThePlayer) {
 
 TEST_F(SonvarTest, ReloadingStartsIdsAgain) {
     sonvar.Unload();
+    Capture capture(dir, "out.wav"); // outlives the player, which ends with `again`
     LoadedSonvar again;
-    Capture capture(dir, "out.wav");
     const std::string file = Tone("a.wav", 0.1);
     EXPECT_EQ(again->PlayFile(file.c_str(), &capture.param), 1);
 }
