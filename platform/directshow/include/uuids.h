@@ -1,0 +1,7 @@
+// Class identifiers of the filter graph manager.
+#pragma once
+
+#include <guiddef.h>
+
+constexpr CLSID CLSID_FilterGraph{
+    0xe436ebb3, 0x524f, 0x11ce, {0x9f, 0x53, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70}};

@@ -1,0 +1,220 @@
+#include "sonvar_data.h"
+
+#include <directshow/classes.h>
+#include <directshow/renderer.h>
+#include <sonvar.h>
+
+#include <optional>
+#include <vector>
+
+std::unique_ptr<SonvarData> playerList;
+LONG lastId = 0;
+CRITICAL_SECTION listLock;
+
+namespace {
+// Every player thread that may still run, also after its record has gone: unloading
+// waits for them all. Guarded by listLock.
+std::vector<SharedHandle> playerThreads;
+} // namespace
+
+ISonvar ISonvar_object;
+
+SharedHandle MakeSharedHandle(HANDLE handle) {
+    return handle ? SharedHandle(handle, CloseHandle) : nullptr;
+}
+
+SonvarData* FindPlayer(LONG id) {
+    for (SonvarData* d = playerList.get(); d; d = d->next.get())
+        if (d->id == id)
+            return d;
+    return nullptr;
+}
+
+void DestroyRecord(SonvarData* record) {
+    ListLock lock;
+    std::unique_ptr<SonvarData>* link = &playerList;
+    while (*link && link->get() != record)
+        link = &(*link)->next;
+    if (!*link)
+        return;
+    std::unique_ptr<SonvarData> d = std::move(*link);
+    *link = std::move(d->next);
+    if (d->mediaControl) {
+        d->mediaControl->Stop();
+        OAFilterState state;
+        d->mediaControl->GetState(2000, &state);
+        d->mediaControl.Reset();
+    }
+    d->thread.reset();
+    d->renderer.Reset();
+    d->rendererControl.Reset();
+    d->mediaEvent.Reset();
+    d->filterGraph.Reset();
+    d->graphBuilder.Reset();
+    // Wakes the player thread if it waits: it finds its record gone and ends.
+    if (d->commandEvent)
+        SetEvent(d->commandEvent.get());
+    d->commandEvent.reset();
+}
+
+namespace {
+
+// The ANSI code page of this platform is UTF-8; composed characters stay composed.
+std::optional<std::u16string> WideFromAnsi(const char* text) {
+    std::u16string out;
+    for (auto* p = reinterpret_cast<const unsigned char*>(text); *p;) {
+        char32_t c = *p;
+        int extra = c < 0x80           ? 0
+                    : (c >> 5) == 0x6  ? 1
+                    : (c >> 4) == 0xE  ? 2
+                    : (c >> 3) == 0x1E ? 3
+                                       : -1;
+        if (extra < 0)
+            return std::nullopt;
+        c &= extra == 0 ? 0x7F : (0x3F >> extra);
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return std::nullopt;
+            c = (c << 6) | (p[i] & 0x3F);
+        }
+        p += extra + 1;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+int GiveCommand(int id, SonvarCommand command) {
+    ListLock lock;
+    SonvarData* d = FindPlayer(id);
+    if (!d)
+        return 0;
+    d->command = command;
+    if (!d->commandEvent)
+        return 1; // carried out with the next signal
+    return SetEvent(d->commandEvent.get());
+}
+
+} // namespace
+
+int ISonvar::PlayFile(const char* fileName, void* rendererParam) {
+    if (!rendererParam || !fileName)
+        return 0;
+    ListLock lock;
+    auto record = std::make_unique<SonvarData>();
+    std::optional<std::u16string> wide = WideFromAnsi(fileName);
+    if (!wide)
+        return 0;
+    record->id = ++lastId;
+    record->rendererParam = rendererParam;
+    record->fileName = std::move(*wide);
+    record->next = std::move(playerList);
+    playerList = std::move(record);
+    SonvarData& d = *playerList;
+
+    d.thread = MakeSharedHandle(CreateThread(nullptr, 0, &PlayerThread,
+                                             reinterpret_cast<LPVOID>(static_cast<INT_PTR>(d.id)),
+                                             CREATE_SUSPENDED, &d.threadId));
+    if (!d.thread) {
+        DestroyRecord(&d);
+        return 0;
+    }
+    std::erase_if(playerThreads, [](const SharedHandle& thread) {
+        return WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0;
+    });
+    playerThreads.push_back(d.thread);
+    ResumeThread(d.thread.get());
+    return d.id;
+}
+
+int ISonvar::Pause(int id) {
+    return GiveCommand(id, cmdPause);
+}
+int ISonvar::Resume(int id) {
+    return GiveCommand(id, cmdResume);
+}
+int ISonvar::Stop(int id) {
+    return GiveCommand(id, cmdStop);
+}
+int ISonvar::Restart(int id) {
+    return GiveCommand(id, cmdRestart);
+}
+
+int ISonvar::Close(int id) {
+    ListLock lock;
+    if (SonvarData* d = FindPlayer(id))
+        DestroyRecord(d);
+    return 1;
+}
+
+int ISonvar::SetVolume(int id, LONG volume) {
+    ListLock lock;
+    SonvarData* d = FindPlayer(id);
+    if (!d)
+        return 0;
+    d->volume = volume;
+    if (!d->rendererControl)
+        return 0; // applied when the graph is built
+    d->rendererControl->SetVolume(volume);
+    return 1;
+}
+
+void ISonvar::SetNotifyWindow(int id, HWND window) {
+    ListLock lock;
+    if (SonvarData* d = FindPlayer(id))
+        d->notifyWindow = window;
+}
+
+namespace {
+
+// Unloading destroys the remaining players and then waits for every player thread: those
+// still waiting wake to find their records gone, those ending by themselves finish. No
+// player code runs once the library has gone.
+void EndAllPlayers() {
+    std::vector<SharedHandle> threads;
+    {
+        ListLock lock;
+        while (playerList)
+            DestroyRecord(playerList.get());
+        threads.swap(playerThreads);
+    }
+    for (const SharedHandle& thread : threads)
+        WaitForSingleObject(thread.get(), INFINITE);
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        playerList.reset();
+        lastId = 0;
+        InitializeCriticalSection(&listLock);
+        // On this platform the filter graph classes are built into the library.
+        directshow::RegisterBuiltinClasses();
+        break;
+    case DLL_PROCESS_DETACH:
+        EndAllPlayers();
+        DeleteCriticalSection(&listLock);
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
+
+namespace {
+
+__attribute__((constructor)) void LibraryLoaded() {
+    DllMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
+}
+__attribute__((destructor)) void LibraryUnloaded() {
+    DllMain(nullptr, DLL_PROCESS_DETACH, nullptr);
+}
+
+} // namespace
