@@ -7,7 +7,9 @@
 namespace win32::detail {
 
 DispatcherState& Dispatcher() {
-    static DispatcherState state;
+    // Never destroyed: a detached thread that has just finished still signals
+    // through it while static objects are destroyed at process exit.
+    static DispatcherState& state = *new DispatcherState;
     return state;
 }
 
