@@ -29,6 +29,7 @@ public:
     bool Send(const std::string& line);
     // The next line the process writes: "peer silent" after timeoutMs, "peer gone" at its end.
     std::string ReadLine(int timeoutMs);
+    pid_t Pid() const { return pid_; }
     // Ends the process at once, as a crash would.
     void Kill();
 
