@@ -115,8 +115,10 @@ struct Client {
         desc.dwSize = sizeof desc;
         desc.guidApplication = kApplication;
         dp->EnumSessions(&desc, 5000, FirstSession, &desc, DPENUMSESSIONS_AVAILABLE);
-        HRESULT hr = dp->Open(&desc, DPOPEN_JOIN | DPOPEN_RETURNSTATUS);
-        while (hr == DPERR_CONNECTING) {
+        // A join still connecting is given up after a while, like the component's own.
+        const auto giveUp = Clock::now() + std::chrono::seconds(10);
+        HRESULT hr = DPERR_CONNECTING;
+        while (hr == DPERR_CONNECTING && Clock::now() < giveUp) {
             hr = dp->Open(&desc, DPOPEN_JOIN | DPOPEN_RETURNSTATUS);
         }
         if (FAILED(hr) || FAILED(dp->CreatePlayer(&id, nullptr, event, nullptr, 0, 0))) {
@@ -251,7 +253,11 @@ int main() {
         // so that its output never holds it up.
         std::atomic<long> serverLines{0};
         std::thread reader([&] {
-            while (server.ReadLine(60000) != "peer gone") {
+            for (;;) {
+                const std::string line = server.ReadLine(20000);
+                if (line == "peer gone" || line == "peer silent") {
+                    break;
+                }
                 ++serverLines;
             }
         });
