@@ -203,7 +203,10 @@ void RunClients(std::vector<Client>& clients, int rate, Clock::time_point sendFr
             break;
         }
         const auto until = now < sendUntil ? std::min(nextSend, drainUntil) : drainUntil;
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(until - now);
+        // Behind the schedule, no wait: the next sends are due.
+        const auto wait =
+            std::max(std::chrono::milliseconds(0),
+                     std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
         WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE,
                                static_cast<DWORD>(wait.count()));
         for (Client* client : joined) {
