@@ -1,25 +1,364 @@
-// The lobby server's share of the receive thread: what it does with the messages its
-// clients send and with players that leave.
-#include "vornlannetwork.h"
+#include "lobbyserver.h"
+
+#include "debugoutput.h"
 
 #include <algorithm>
+#include <cstring>
 
-int CVornLANNetwork::RouteLobbyMessage(const NetMessage& message, DPID idFrom, DPID idMe) {
-    // The server's own game is handed each message as it arrives; the group routing
-    // takes this over.
-    Report(message, idFrom, idMe);
+namespace {
+
+// The packed form of a competitor in a spectator snapshot, and the slot it lies in.
+constexpr int kSnapshotSlots = 2;
+constexpr DWORD kSnapshotSlotSize = 272;
+constexpr std::size_t kSnapshotSlotsSize = kSnapshotSlots * (4 + kSnapshotSlotSize);
+
+const char* RoleWord(DWORD dwFlags) {
+    switch (dwFlags) {
+    case roleCompetitor:
+        return "player";
+    case roleSpectator:
+        return "spectator";
+    default:
+        return "server";
+    }
+}
+
+bool IsCompetitor(const PlayerInfo& player) {
+    return player.dwFlags == roleCompetitor;
+}
+
+void AppendBytes(std::vector<BYTE>& out, const void* bytes, std::size_t size) {
+    const auto* begin = static_cast<const BYTE*>(bytes);
+    out.insert(out.end(), begin, begin + size);
+}
+
+void AppendDword(std::vector<BYTE>& out, DWORD value) {
+    AppendBytes(out, &value, sizeof value);
+}
+
+// idPlayer, nUser, idGroup, dwFlags, the name and the info each with its NUL, then zeros.
+void AppendPackedCompetitor(std::vector<BYTE>& out, const PlayerInfo& player) {
+    const std::size_t start = out.size();
+    AppendBytes(out, &player, offsetof(PlayerInfo, szName));
+    AppendBytes(out, player.szName, strnlen(player.szName, sizeof player.szName - 1) + 1);
+    AppendBytes(out, player.szInfo, strnlen(player.szInfo, sizeof player.szInfo - 1) + 1);
+    out.resize(start + kSnapshotSlotSize, 0);
+}
+
+} // namespace
+
+LobbyServer::LobbyServer(SendFunction send, ReportFunction report, TickFunction tick)
+    : m_send(std::move(send)), m_report(std::move(report)), m_tick(std::move(tick)) {
+    m_players.fill(EmptyPlayerInfo());
+}
+
+int LobbyServer::HandleApplicationMessage(const BYTE* buffer, DWORD size, DPID idFrom, DPID idMe) {
+    const auto message = NetMessage::Parse(buffer, size);
+    return message ? Route(*message, idFrom, idMe) : 0;
+}
+
+int LobbyServer::Route(const NetMessage& message, DPID idFrom, DPID idMe) {
+    if (message.Cmd() == cmdSetState) {
+        StoreState(message, idFrom, idMe);
+    }
+    switch (message.Type()) {
+    case msgToAll:
+        ForwardTo(message, idMe,
+                  [idFrom](const PlayerInfo& player) { return player.idPlayer != idFrom; });
+        break;
+    case msgToServer:
+        if (message.Cmd() == cmdLogin) {
+            Login(message, idFrom, idMe);
+        } else if (message.Cmd() == cmdToServer) {
+            m_report(message, idFrom, idMe);
+        }
+        break;
+    case msgToPlayer:
+        m_send(idMe, message.IdTo(), message, sendFlags);
+        Text("msgToPlayer", idFrom, idMe);
+        break;
+    case msgToGroup: {
+        const auto idGroup = static_cast<INT>(message.IdTo());
+        ForwardTo(message, idMe, [idFrom, idGroup](const PlayerInfo& player) {
+            return player.idGroup == idGroup && player.idPlayer != idFrom;
+        });
+        char text[32];
+        std::snprintf(text, sizeof text, "msgToGroup %d ", idGroup);
+        Text(text, idFrom, idMe);
+        break;
+    }
+    default:
+        break;
+    }
     return 1;
 }
 
-bool CVornLANNetwork::HandleDepartedPlayer(DPID idPlayer, DPID, DPID) {
-    // Only players in the lobby's table are the lobby's to remove; nobody else is in it.
-    return FindPlayer(idPlayer) != nullptr;
+void LobbyServer::StoreState(const NetMessage& message, DPID idFrom, DPID idMe) {
+    const PlayerInfo* sender = FindPlayer(idFrom);
+    GroupRecord* group = sender != nullptr ? EditGroup(sender->idGroup) : nullptr;
+    if (group == nullptr) {
+        DebugLine("poolSetState: can't find appropriate group\n");
+        return;
+    }
+    if (message.DataSize() != 0) {
+        // The group keeps a copy of exactly the size received, whatever it held before.
+        auto state = std::make_unique<BYTE[]>(message.DataSize());
+        std::memcpy(state.get(), message.Data(), message.DataSize());
+        group->pState = std::move(state);
+        group->nStateSize = message.DataSize();
+    }
+    m_report(message, idFrom, idMe);
 }
 
-const PlayerInfo* CVornLANNetwork::FindPlayer(DPID idPlayer) const {
-    const auto end = m_players.begin() + m_nPlayers;
-    const auto found = std::find_if(m_players.begin(), end, [idPlayer](const PlayerInfo& player) {
-        return player.idPlayer == idPlayer;
-    });
-    return found != end ? &*found : nullptr;
+void LobbyServer::Login(const NetMessage& message, DPID idFrom, DPID idMe) {
+    if (message.DataSize() < sizeof(LoginRecord)) {
+        DebugLine("Login: %d bytes from player ID=%d are no login record, dropped\n",
+                  static_cast<int>(message.DataSize()), static_cast<int>(idFrom));
+        return;
+    }
+    const auto login = ReadRecord<LoginRecord>(message.Data());
+    // A client logs in for itself only: a seat taken under another player's id would
+    // overwrite that player's slot and send its replies elsewhere.
+    if (login.player.idPlayer != idFrom) {
+        DebugLine("Login: player ID=%d sent by player ID=%d, dropped\n",
+                  static_cast<int>(login.player.idPlayer), static_cast<int>(idFrom));
+        return;
+    }
+    const PlayerInfo record = CopyPlayerInfo(login.player);
+    char text[256];
+    std::snprintf(text, sizeof text, "Login ''%s'' as %s to group %d, player ID=%d", record.szName,
+                  RoleWord(record.dwFlags), record.idGroup, static_cast<int>(record.idPlayer));
+    Text(text, idFrom, idMe);
+
+    if (record.dwFlags == roleSpectator) {
+        LoginSpectator(idMe, record);
+        return;
+    }
+    const int competitors = CountCompetitors(record.idGroup);
+    if (const GroupRecord* group = FindGroup(record.idGroup);
+        group != nullptr && (group->bStarted || competitors >= group->nMaxCompetitors)) {
+        ReplyText(idMe, record.idPlayer, cmdRefused,
+                  "Sorry, we have all competitors already.\nTry other group please.");
+        return;
+    }
+    AddPlayer(record);
+    if (GroupRecord* group = EditGroup(record.idGroup)) {
+        group->gameInfo = CopyGameInfo(login.game);
+    }
+    StartGroupGame(idMe, record);
+    m_report(message, idFrom, idMe);
+}
+
+void LobbyServer::LoginSpectator(DPID idMe, const PlayerInfo& record) {
+    const int competitors = CountCompetitors(record.idGroup);
+    const GroupRecord* group = FindGroup(record.idGroup);
+    if (group == nullptr || !group->bStarted || competitors < group->nMaxCompetitors) {
+        ReplyText(idMe, record.idPlayer, cmdRefused,
+                  "This session not started yet.\nRepeat your attempt some later.");
+        return;
+    }
+    AddPlayer(record);
+    const std::vector<BYTE> snapshot = Snapshot(*group);
+    Reply(idMe, record.idPlayer, cmdSpectatorSnapshot, snapshot.data(),
+          static_cast<UINT>(snapshot.size()));
+}
+
+std::vector<BYTE> LobbyServer::Snapshot(const GroupRecord& group) const {
+    std::vector<BYTE> snapshot;
+    snapshot.reserve(kSnapshotSlotsSize + 4 + group.nStateSize);
+    // Two slots whatever the table holds: the snapshot's size depends on its state alone.
+    int slots = 0;
+    for (const PlayerInfo& player : Players()) {
+        if (slots == kSnapshotSlots) {
+            break;
+        }
+        if (player.idGroup == group.idGroup && IsCompetitor(player)) {
+            DebugLine("CVornLANNetwork::LoginSpectator() : add client %s data\n", player.szName);
+            AppendDword(snapshot, kSnapshotSlotSize);
+            AppendPackedCompetitor(snapshot, player);
+            ++slots;
+        }
+    }
+    snapshot.resize(kSnapshotSlotsSize, 0);
+    AppendDword(snapshot, group.nStateSize);
+    AppendBytes(snapshot, group.pState.get(), group.nStateSize);
+    return snapshot;
+}
+
+void LobbyServer::StartGroupGame(DPID idMe, const PlayerInfo& record) {
+    if (record.dwFlags == roleSpectator) {
+        return;
+    }
+    GroupRecord* group = EditGroup(record.idGroup);
+    if (group == nullptr || group->bStarted ||
+        CountCompetitors(record.idGroup) < group->nMaxCompetitors) {
+        return;
+    }
+    const DWORD seed = m_tick();
+    const DWORD pick = seed % static_cast<DWORD>(group->nMaxCompetitors);
+    DWORD k = 0;
+    for (const PlayerInfo& player : Players()) {
+        if (player.idGroup != group->idGroup) {
+            continue;
+        }
+        BYTE role = 2;
+        if (player.dwFlags != roleSpectator) {
+            role = k == pick ? 0 : 1;
+            ++k;
+        }
+        BYTE payload[5];
+        std::memcpy(payload, &seed, sizeof seed);
+        payload[4] = role;
+        Reply(idMe, player.idPlayer, cmdStart, payload, sizeof payload);
+    }
+    group->bStarted = true;
+}
+
+bool LobbyServer::HandleDepartedPlayer(DPID idPlayer, DPID idFrom, DPID idMe) {
+    const PlayerInfo* player = FindPlayer(idPlayer);
+    if (player == nullptr) {
+        return false;
+    }
+    // The slot is reused by the players that move down: what follows works on a copy.
+    const PlayerInfo removed = *player;
+    char text[256];
+    std::snprintf(text, sizeof text, "Remove %s ''%s'' from group %d, player ID = %d",
+                  RoleWord(removed.dwFlags), removed.szName, removed.idGroup,
+                  static_cast<int>(removed.idPlayer));
+    OutputDebugStringA(text);
+    Text(text, idFrom, idMe);
+    RemovePlayer(removed);
+    StopGroupGame(idMe, removed);
+    return true;
+}
+
+void LobbyServer::StopGroupGame(DPID idMe, const PlayerInfo& record) {
+    if (record.dwFlags == roleSpectator) {
+        return;
+    }
+    GroupRecord* group = EditGroup(record.idGroup);
+    if (group == nullptr || !group->bStarted ||
+        CountCompetitors(record.idGroup) >= group->nMaxCompetitors) {
+        return;
+    }
+    for (const PlayerInfo& player : Players()) {
+        if (player.idGroup == group->idGroup) {
+            Reply(idMe, player.idPlayer, cmdStop, nullptr, 0);
+        }
+    }
+    group->bStarted = false;
+}
+
+bool LobbyServer::AddPlayer(const PlayerInfo& record) {
+    const std::size_t slot = PlayerSlot(record.idPlayer);
+    if (slot < m_nPlayers) {
+        m_players[slot] = CopyPlayerInfo(record);
+        return true;
+    }
+    if (m_nPlayers == maxPlayers) {
+        return false;
+    }
+    m_players[m_nPlayers++] = CopyPlayerInfo(record);
+    AddGroup(record.idGroup);
+    return true;
+}
+
+void LobbyServer::RemovePlayer(const PlayerInfo& record) {
+    const std::size_t slot = PlayerSlot(record.idPlayer);
+    if (slot == m_nPlayers) {
+        return;
+    }
+    std::move(m_players.begin() + slot + 1, m_players.begin() + m_nPlayers,
+              m_players.begin() + slot);
+    m_players[--m_nPlayers] = EmptyPlayerInfo();
+    const auto players = Players();
+    if (std::none_of(players.begin(), players.end(), [&record](const PlayerInfo& player) {
+            return player.idGroup == record.idGroup;
+        })) {
+        RemoveGroup(record.idGroup);
+    }
+}
+
+bool LobbyServer::AddGroup(INT idGroup) {
+    if (m_nGroups == maxGroups) {
+        return false;
+    }
+    if (GroupSlot(idGroup) == m_nGroups) {
+        m_groups[m_nGroups] = GroupRecord{};
+        m_groups[m_nGroups++].idGroup = idGroup;
+    }
+    return true;
+}
+
+void LobbyServer::RemoveGroup(INT idGroup) {
+    const std::size_t slot = GroupSlot(idGroup);
+    if (slot == m_nGroups) {
+        return;
+    }
+    // Moving the following slots down frees the removed group's state.
+    std::move(m_groups.begin() + slot + 1, m_groups.begin() + m_nGroups, m_groups.begin() + slot);
+    m_groups[--m_nGroups] = GroupRecord{};
+}
+
+int LobbyServer::CountCompetitors(INT idGroup) const {
+    const auto players = Players();
+    return static_cast<int>(
+        std::count_if(players.begin(), players.end(), [idGroup](const PlayerInfo& player) {
+            return player.idGroup == idGroup && IsCompetitor(player);
+        }));
+}
+
+std::size_t LobbyServer::PlayerSlot(DPID idPlayer) const {
+    const auto players = Players();
+    return static_cast<std::size_t>(
+        std::find_if(players.begin(), players.end(),
+                     [idPlayer](const PlayerInfo& player) { return player.idPlayer == idPlayer; }) -
+        players.begin());
+}
+
+std::size_t LobbyServer::GroupSlot(INT idGroup) const {
+    const auto groups = Groups();
+    return static_cast<std::size_t>(
+        std::find_if(groups.begin(), groups.end(),
+                     [idGroup](const GroupRecord& group) { return group.idGroup == idGroup; }) -
+        groups.begin());
+}
+
+const PlayerInfo* LobbyServer::FindPlayer(DPID idPlayer) const {
+    const std::size_t slot = PlayerSlot(idPlayer);
+    return slot < m_nPlayers ? &m_players[slot] : nullptr;
+}
+
+const GroupRecord* LobbyServer::FindGroup(INT idGroup) const {
+    const std::size_t slot = GroupSlot(idGroup);
+    return slot < m_nGroups ? &m_groups[slot] : nullptr;
+}
+
+GroupRecord* LobbyServer::EditGroup(INT idGroup) {
+    const std::size_t slot = GroupSlot(idGroup);
+    return slot < m_nGroups ? &m_groups[slot] : nullptr;
+}
+
+void LobbyServer::ForwardTo(const NetMessage& message, DPID idMe,
+                            const std::function<bool(const PlayerInfo&)>& include) {
+    // Failed forwards are not retried: the sender learns nothing of them.
+    for (const PlayerInfo& player : Players()) {
+        if (include(player)) {
+            m_send(idMe, player.idPlayer, message, sendFlags);
+        }
+    }
+}
+
+void LobbyServer::Reply(DPID idMe, DPID idTo, UINT cmd, const void* pData, UINT nDataSize) {
+    m_send(idMe, idTo, NetMessage(cmd, msgToPlayer, idMe, idTo, pData, nDataSize), sendFlags);
+}
+
+void LobbyServer::ReplyText(DPID idMe, DPID idTo, UINT cmd, const char* text) {
+    Reply(idMe, idTo, cmd, text, static_cast<UINT>(std::strlen(text) + 1));
+}
+
+void LobbyServer::Text(const char* text, DPID idFrom, DPID idMe) {
+    m_report(NetMessage(cmdText, msgToServer, idFrom, idMe, text,
+                        static_cast<UINT>(std::strlen(text) + 1)),
+             idFrom, idMe);
 }

@@ -7,8 +7,13 @@
 
 CVornLANNetwork::CVornLANNetwork(IUnknown* pUnkOuter)
     : m_pControllingUnknown(pUnkOuter != nullptr ? pUnkOuter : &m_inner),
-      m_bAggregated(pUnkOuter != nullptr) {
-    m_players.fill(EmptyPlayerInfo());
+      m_bAggregated(pUnkOuter != nullptr),
+      m_lobby([this](DPID idFrom, DPID idTarget, const NetMessage& message,
+                     DWORD flags) { return SendNetMessage(idFrom, idTarget, message, flags); },
+              [this](const NetMessage& message, DPID idFrom, DPID idTo) {
+                  Report(message, idFrom, idTo);
+              },
+              [] { return GetTickCount(); }) {
     _Module.Lock();
 }
 

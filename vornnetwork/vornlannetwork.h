@@ -2,19 +2,15 @@
 #pragma once
 
 #include "VornNetwork.h"
+#include "lobbyserver.h"
 #include "netmessage.h"
 #include "records.h"
 
-#include <array>
-
 struct IDirectPlay4A;
 struct DPMSG_DESTROYPLAYERORGROUP;
-using DPID = DWORD;
 
 class CVornLANNetwork final : public ISupportErrorInfo, public IVornLANNetwork {
 public:
-    static constexpr int maxPlayers = 1024;
-    static constexpr int maxGroups = 1024;
     using VoiceChatHandler = void (*)(UINT cmd, const BYTE* payload, UINT nDataSize);
     // How long Open keeps retrying a join that DirectPlay reports as still connecting
     // (milliseconds); the environment variable VORN_CONNECT_TIMEOUT_MS overrides it.
@@ -96,12 +92,6 @@ private:
     int ReportText(const char* text, DPID idFrom, DPID idTo);
     int ParentNotify(UINT cmd, DPID idFrom, DPID idTo, const BYTE* bytes, DWORD size);
 
-    // Lobby server (lobbyserver.cpp): the routing of received messages, and the players
-    // whose departure is the lobby's business. Both run on the receive thread.
-    int RouteLobbyMessage(const NetMessage& message, DPID idFrom, DPID idMe);
-    bool HandleDepartedPlayer(DPID idPlayer, DPID idFrom, DPID idMe);
-    const PlayerInfo* FindPlayer(DPID idPlayer) const;
-
     // COM members
     LONG volatile m_dwRef = 0;
     InnerUnknown m_inner{this};
@@ -121,9 +111,6 @@ private:
     char szAddress[128]{};
     VoiceChatHandler pfnVoiceChatHandler = nullptr;
 
-    // Lobby tables
-    std::array<PlayerInfo, maxPlayers> m_players;
-    int m_nPlayers = 0;
-    std::array<GroupRecord, maxGroups> m_groups;
-    int m_nGroups = 0;
+    // The lobby server's tables and routing; only the receive thread touches them.
+    LobbyServer m_lobby;
 };

@@ -111,7 +111,7 @@ int CVornLANNetwork::HandleApplicationMessage(const BYTE* buffer, DWORD size, DP
         return 0;
     }
     if (bLobbyServer) {
-        return RouteLobbyMessage(*message, idFrom, idTo);
+        return m_lobby.Route(*message, idFrom, idTo);
     }
     DeliverToGame(*message, idFrom, idTo);
     DebugLine("HandleApplicationMessage(%d) to=%d, from=%d\n", static_cast<int>(message->Cmd()),

@@ -356,7 +356,7 @@ void CVornLANNetwork::HandlePlayerDestroyed(const DPMSG_DESTROYPLAYERORGROUP& me
     if (message.dwPlayerType == DPPLAYERTYPE_GROUP) {
         return;
     }
-    if (!HandleDepartedPlayer(message.dpId, idFrom, idTo)) {
+    if (!m_lobby.HandleDepartedPlayer(message.dpId, idFrom, idTo)) {
         ReportEvent(cmdStop, idFrom, idTo);
     }
 }

@@ -69,16 +69,21 @@ TEST_F(Games, PlayerAndSpectatorLogInToTheLobbyServer) {
     EXPECT_EQ(server.Command("wait 4"),
               "got 4 type 1 from 2 to 0 size 676 login 2 0 5 alice [127.0.0.1 ]");
 
-    // A spectator that names the server's address instead of enumerating.
+    // A spectator that names the server's address instead of enumerating: the group waits
+    // for its second competitor, so the spectator is turned away.
     PeerProcess spectator(VORN_PEER_PROGRAM);
     EXPECT_EQ(spectator.Command("address 127.0.0.1"), "hr 00000000");
     ASSERT_TRUE(Succeeded(spectator.Command("open 512 0 5 bob")));
-    EXPECT_EQ(server.Command("wait 4"),
-              "got 4 type 1 from 3 to 0 size 676 login 3 512 5 bob [127.0.0.1 ]");
+    EXPECT_EQ(server.Command("text Login ''bob'' as spectator to group 5, player ID=3"),
+              "got text");
+    EXPECT_EQ(spectator.Command("wait 7"), "got 7 type 2 from 1 to 3 size 62 text This session "
+                                           "not started yet.\\nRepeat your attempt some later.");
 
-    // A client that leaves is reported to the server's game.
+    // A seated client that leaves is removed from its group.
     EXPECT_EQ(player.Command("close"), "hr 00000000");
     EXPECT_EQ(server.Command("text Destroy player ID=2"), "got text");
+    EXPECT_EQ(server.Command("text Remove player ''alice'' from group 5, player ID = 2"),
+              "got text");
 }
 
 TEST_F(Games, HostAndPeerMeetOverIpx) {

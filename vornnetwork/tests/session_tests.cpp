@@ -567,4 +567,45 @@ TEST_F(NetworkObject, DepartedPlayersGroupsAndALostSessionAreReported) {
     EXPECT_EQ(dp->SentMessages().size(), 1u); // the login: a player starts nobody
 }
 
+TEST_F(NetworkObject, LobbyServerSeatsItsClientsAndRemovesThemWhenTheyLeave) {
+    WindowRecorder window;
+    dp->nextPlayerId = DPID_SERVERPLAYER;
+    ASSERT_EQ(OpenAs(0x300, window.Handle()), S_OK);
+    for (const DPID id : {2u, 3u}) {
+        const LoginRecord login{PlayerInfo{id, 0, 5, 0, "p", ""}, GameInfo{}};
+        dp->Deliver(id, 1, Wire(cmdLogin, msgToServer, id, 0, SystemMessage(login)));
+    }
+    const auto first = window.TakeText("Login ''p'' as player to group 5, player ID=2", kWaitMs);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->IdFrom(), 2u);
+    EXPECT_EQ(first->IdTo(), 1u);
+    ASSERT_TRUE(window.TakeText("Login ''p'' as player to group 5, player ID=3", kWaitMs));
+    ASSERT_TRUE(window.TakeCmd(cmdLogin, kWaitMs).has_value());
+    ASSERT_TRUE(window.TakeCmd(cmdLogin, kWaitMs).has_value());
+    ASSERT_TRUE(dp->WaitDrained(kWaitMs));
+    auto sent = dp->SentMessages();
+    ASSERT_EQ(sent.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(sent[i].idFrom, 1u);
+        EXPECT_EQ(sent[i].idTo, 2u + i);
+        EXPECT_EQ(sent[i].flags, 0x201u);
+        EXPECT_EQ(Parsed(sent[i]).Cmd(), static_cast<UINT>(cmdStart));
+    }
+
+    // The lobby deals with a departure itself: no cmdStop report, a cmdStop to the rest.
+    dp->Deliver(DPID_SYSMSG, 1, PlayerDestroyed(3, DPPLAYERTYPE_PLAYER));
+    ASSERT_TRUE(window.TakeText("Destroy player ID=3", kWaitMs).has_value());
+    ASSERT_TRUE(window.TakeText("Remove player ''p'' from group 5, player ID = 3", kWaitMs));
+    ASSERT_TRUE(dp->WaitDrained(kWaitMs));
+    EXPECT_FALSE(window.TakeCmd(cmdStop, 100).has_value());
+    sent = dp->SentMessages();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[2].idTo, 2u);
+    EXPECT_EQ(Parsed(sent[2]).Cmd(), static_cast<UINT>(cmdStop));
+
+    // A player that never logged in is not the lobby's: its departure is reported.
+    dp->Deliver(DPID_SYSMSG, 1, PlayerDestroyed(8, DPPLAYERTYPE_PLAYER));
+    ASSERT_TRUE(window.TakeCmd(cmdStop, kWaitMs).has_value());
+}
+
 } // namespace

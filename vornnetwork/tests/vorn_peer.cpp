@@ -33,7 +33,11 @@ std::string Describe(const vorntest::WindowMessage& message) {
     out << "got " << message.Cmd() << " type " << int{message.Type()} << " from "
         << message.IdFrom() << " to " << message.IdTo() << " size " << message.DataSize();
     if (message.Cmd() == cmdText || message.Cmd() == cmdRefused) {
-        out << " text " << message.Text();
+        // One answer, one line: a line break of the text is written as \n.
+        out << " text ";
+        for (const char c : message.Text()) {
+            out << (c == '\n' ? std::string("\\n") : std::string(1, c));
+        }
     }
     if (message.Cmd() == cmdLogin && message.DataSize() == sizeof(LoginRecord)) {
         const auto login = ReadRecord<LoginRecord>(message.block.data() + NetMessage::headerSize);

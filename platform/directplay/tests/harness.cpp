@@ -47,7 +47,7 @@ void UseLoopbackSettings(unsigned keepaliveMs) {
 
 PeerProcess::PeerProcess() : PeerProcess(DPLAY_PEER_PROGRAM) {}
 
-PeerProcess::PeerProcess(const std::string& program) {
+PeerProcess::PeerProcess(const std::string& program, const std::vector<std::string>& arguments) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
@@ -57,8 +57,14 @@ PeerProcess::PeerProcess(const std::string& program) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    const int error = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ);
+    // A write to a process that has ended fails instead of ending the test program.
+    signal(SIGPIPE, SIG_IGN);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const int error = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(toChild[0]);
     close(fromChild[1]);
@@ -85,10 +91,15 @@ PeerProcess::~PeerProcess() {
 }
 
 std::string PeerProcess::Command(const std::string& line) {
+    return Send(line) ? ReadLine(kAnswerTimeoutMs) : "peer gone";
+}
+
+bool PeerProcess::Send(const std::string& line) {
     const std::string text = line + "\n";
-    if (pid_ <= 0 || write(input_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-        return "peer gone";
-    }
+    return pid_ > 0 && write(input_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+std::string PeerProcess::ReadLine(int timeoutMs) {
     for (;;) {
         const auto end = pending_.find('\n');
         if (end != std::string::npos) {
@@ -98,7 +109,7 @@ std::string PeerProcess::Command(const std::string& line) {
         }
         pollfd descriptor{output_, POLLIN, 0};
         char buffer[512];
-        if (poll(&descriptor, 1, kAnswerTimeoutMs) <= 0) {
+        if (poll(&descriptor, 1, timeoutMs) <= 0) {
             return "peer silent";
         }
         const ssize_t size = read(output_, buffer, sizeof buffer);

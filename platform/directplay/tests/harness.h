@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace dptest {
 
@@ -17,12 +18,18 @@ void UseLoopbackSettings(unsigned keepaliveMs = 1000);
 class PeerProcess {
 public:
     PeerProcess();
-    explicit PeerProcess(const std::string& program);
+    explicit PeerProcess(const std::string& program,
+                         const std::vector<std::string>& arguments = {});
     ~PeerProcess();
     PeerProcess(const PeerProcess&) = delete;
     PeerProcess& operator=(const PeerProcess&) = delete;
 
     std::string Command(const std::string& line);
+    // Writes one line to the process's standard input; false when the process is gone.
+    bool Send(const std::string& line);
+    // The next line the process writes: "peer silent" after timeoutMs, "peer gone" at its end.
+    std::string ReadLine(int timeoutMs);
+    pid_t Pid() const { return pid_; }
     // Ends the process at once, as a crash would.
     void Kill();
 

@@ -1,0 +1,328 @@
+// Messages per second and round trip between two clients through the VornNetwork lobby
+// server (the demo game in a process of its own, the component through COM), next to a
+// minimal ENet relay of the same run doing the same work. Loopback only.
+//
+//   lobby_bench <regsvr32> <libVornNetwork.so> <vorn_lobby_demo>
+#include "harness.h"
+#include "netmessage.h"
+#include "records.h"
+
+#include "dplay.h"
+
+#include <enet/enet.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRoundTrips = 5000;
+constexpr int kMessages = 50000;
+constexpr std::size_t kPayload = 32;
+constexpr UINT cmdBench = 200;
+constexpr GUID kApplication{// the demo game's
+                            0x7A3E0202,
+                            0x5151,
+                            0x4242,
+                            {0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88}};
+
+struct Figures {
+    double meanUs;
+    double p99Us;
+    double messagesPerSecond;
+};
+
+Figures Summarise(std::vector<double>& samples, double rate) {
+    std::sort(samples.begin(), samples.end());
+    double total = 0;
+    for (const double sample : samples) {
+        total += sample;
+    }
+    return {total / samples.size(), samples[samples.size() * 99 / 100], rate};
+}
+
+double Microseconds(Clock::duration duration) {
+    return std::chrono::duration<double, std::micro>(duration).count();
+}
+
+// ---- a minimal ENet relay: what comes from one client goes to the other ----------------
+
+Figures MeasureRelay() {
+    ENetAddress address{};
+    enet_address_set_host_ip(&address, "127.0.0.1");
+    ENetHost* relay = enet_host_create(&address, 2, 1, 0, 0);
+    ENetAddress bound{};
+    enet_socket_get_address(relay->socket, &bound);
+    bound.host = address.host;
+    ENetHost* a = enet_host_create(nullptr, 1, 1, 0, 0);
+    ENetHost* b = enet_host_create(nullptr, 1, 1, 0, 0);
+    ENetPeer* toRelayA = enet_host_connect(a, &bound, 1, 0);
+    ENetPeer* toRelayB = enet_host_connect(b, &bound, 1, 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> relayPeers{0};
+    std::thread relayThread([&] {
+        ENetPeer* peers[2] = {nullptr, nullptr};
+        int connected = 0;
+        while (!stop) {
+            ENetEvent event;
+            // Drain every queued event, then flush once.
+            for (int got = enet_host_service(relay, &event, 100); got > 0;
+                 got = enet_host_check_events(relay, &event)) {
+                if (event.type == ENET_EVENT_TYPE_CONNECT) {
+                    peers[connected++ % 2] = event.peer;
+                    ++relayPeers;
+                    relayPeers.notify_all();
+                } else if (event.type == ENET_EVENT_TYPE_RECEIVE) {
+                    ENetPeer* other = event.peer == peers[0] ? peers[1] : peers[0];
+                    if (other != nullptr) {
+                        enet_peer_send(other, 0, event.packet);
+                    } else {
+                        enet_packet_destroy(event.packet);
+                    }
+                }
+            }
+            enet_host_flush(relay);
+        }
+    });
+    ENetEvent event;
+    while (enet_host_service(a, &event, 100) >= 0 && event.type != ENET_EVENT_TYPE_CONNECT) {
+    }
+    while (enet_host_service(b, &event, 100) >= 0 && event.type != ENET_EVENT_TYPE_CONNECT) {
+    }
+    // The relay knows a client once that client's acknowledgement has reached it.
+    enet_host_flush(a);
+    enet_host_flush(b);
+    for (int seen = relayPeers; seen < 2; seen = relayPeers) {
+        relayPeers.wait(seen);
+    }
+    const auto receive = [&event](ENetHost* host) {
+        while (enet_host_service(host, &event, 1000) >= 0 &&
+               event.type != ENET_EVENT_TYPE_RECEIVE) {
+        }
+        enet_packet_destroy(event.packet);
+    };
+    std::vector<std::uint8_t> payload(kPayload);
+    std::vector<double> samples;
+    for (int i = 0; i < kRoundTrips; ++i) {
+        const auto sent = Clock::now();
+        enet_peer_send(
+            toRelayA, 0,
+            enet_packet_create(payload.data(), payload.size(), ENET_PACKET_FLAG_RELIABLE));
+        enet_host_flush(a);
+        receive(b);
+        enet_peer_send(
+            toRelayB, 0,
+            enet_packet_create(payload.data(), payload.size(), ENET_PACKET_FLAG_RELIABLE));
+        enet_host_flush(b);
+        receive(a);
+        samples.push_back(Microseconds(Clock::now() - sent));
+    }
+    std::thread sink([&] {
+        ENetEvent got;
+        for (int n = 0; n < kMessages;) {
+            if (enet_host_service(b, &got, 1000) > 0 && got.type == ENET_EVENT_TYPE_RECEIVE) {
+                enet_packet_destroy(got.packet);
+                ++n;
+            }
+        }
+    });
+    const auto started = Clock::now();
+    for (int i = 0; i < kMessages; ++i) {
+        enet_peer_send(
+            toRelayA, 0,
+            enet_packet_create(payload.data(), payload.size(), ENET_PACKET_FLAG_RELIABLE));
+        if (i % 64 == 63) {
+            enet_host_service(a, &event, 0);
+        }
+    }
+    enet_host_flush(a);
+    std::thread pump([&] {
+        ENetEvent ignored;
+        while (!stop) {
+            enet_host_service(a, &ignored, 10);
+        }
+    });
+    sink.join();
+    const double rate = kMessages / std::chrono::duration<double>(Clock::now() - started).count();
+    stop = true;
+    pump.join();
+    relayThread.join();
+    enet_host_destroy(a);
+    enet_host_destroy(b);
+    enet_host_destroy(relay);
+    return Summarise(samples, rate);
+}
+
+// ---- through the lobby server ------------------------------------------------------------
+
+struct LobbyClient {
+    IDirectPlay4A* dp = nullptr;
+    HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    DPID id = 0;
+    std::vector<BYTE> buffer = std::vector<BYTE>(1024);
+
+    static BOOL CALLBACK FirstConnection(LPCGUID, LPVOID connection, DWORD, LPCDPNAME, DWORD,
+                                         LPVOID context) {
+        static_cast<IDirectPlay4A*>(context)->InitializeConnection(connection, 0);
+        return FALSE;
+    }
+    static BOOL CALLBACK FirstSession(LPCDPSESSIONDESC2 desc, LPDWORD, DWORD flags, LPVOID out) {
+        if ((flags & DPESC_TIMEDOUT) == 0) {
+            *static_cast<DPSESSIONDESC2*>(out) = *desc;
+        }
+        return FALSE;
+    }
+
+    bool Join(int group) {
+        CoCreateInstance(CLSID_DirectPlay, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectPlay4A,
+                         reinterpret_cast<void**>(&dp));
+        if (dp == nullptr) {
+            return false;
+        }
+        dp->EnumConnections(nullptr, FirstConnection, dp, DPCONNECTION_DIRECTPLAY);
+        DPSESSIONDESC2 desc{};
+        desc.dwSize = sizeof desc;
+        desc.guidApplication = kApplication;
+        dp->EnumSessions(&desc, 5000, FirstSession, &desc, DPENUMSESSIONS_AVAILABLE);
+        HRESULT hr = DPERR_CONNECTING;
+        while (hr == DPERR_CONNECTING) {
+            hr = dp->Open(&desc, DPOPEN_JOIN | DPOPEN_RETURNSTATUS);
+        }
+        if (FAILED(hr) || FAILED(dp->CreatePlayer(&id, nullptr, event, nullptr, 0, 0))) {
+            return false;
+        }
+        const LoginRecord login{PlayerInfo{id, 0, group, roleCompetitor, "bench", ""}, GameInfo{}};
+        Send(NetMessage(cmdLogin, msgToServer, id, 0, &login, sizeof login));
+        return WaitFor(cmdStart);
+    }
+
+    void Send(const NetMessage& message) {
+        const auto bytes = message.Serialise();
+        dp->SendEx(id, DPID_ALLPLAYERS, DPSEND_GUARANTEED | DPSEND_ASYNC,
+                   const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), 0, 0, nullptr,
+                   nullptr);
+    }
+
+    // Waits on the player's event for the next application message with that cmd.
+    bool WaitFor(UINT cmd) {
+        for (;;) {
+            DPID from = 0;
+            DPID to = 0;
+            DWORD size = static_cast<DWORD>(buffer.size());
+            const HRESULT hr = dp->Receive(&from, &to, DPRECEIVE_ALL, buffer.data(), &size);
+            if (hr == DP_OK && from != DPID_SYSMSG && ReadRecord<UINT>(buffer.data()) == cmd) {
+                return true;
+            }
+            if (hr == DPERR_NOMESSAGES && WaitForSingleObject(event, 5000) != WAIT_OBJECT_0) {
+                return false;
+            }
+        }
+    }
+
+    ~LobbyClient() {
+        if (dp != nullptr) {
+            dp->Close();
+            dp->Release();
+        }
+        CloseHandle(event);
+    }
+};
+
+Figures MeasureLobby() {
+    LobbyClient a;
+    LobbyClient b;
+    std::thread joinB([&b] {
+        CoInitialize(nullptr);
+        b.Join(1);
+    });
+    if (!a.Join(1)) {
+        std::fprintf(stderr, "cannot join the lobby\n");
+        std::exit(1);
+    }
+    joinB.join();
+    std::vector<BYTE> payload(kPayload);
+    const NetMessage toB(cmdBench, msgToGroup, a.id, 1, payload.data(), kPayload);
+    const NetMessage toA(cmdBench, msgToGroup, b.id, 1, payload.data(), kPayload);
+    std::vector<double> samples;
+    for (int i = 0; i < kRoundTrips; ++i) {
+        const auto sent = Clock::now();
+        a.Send(toB);
+        b.WaitFor(cmdBench);
+        b.Send(toA);
+        a.WaitFor(cmdBench);
+        samples.push_back(Microseconds(Clock::now() - sent));
+    }
+    std::thread sink([&b] {
+        for (int n = 0; n < kMessages && b.WaitFor(cmdBench); ++n) {
+        }
+    });
+    const auto started = Clock::now();
+    for (int i = 0; i < kMessages; ++i) {
+        a.Send(toB);
+    }
+    sink.join();
+    const double rate = kMessages / std::chrono::duration<double>(Clock::now() - started).count();
+    return Summarise(samples, rate);
+}
+
+void Print(const char* name, const Figures& figures) {
+    std::printf("%-26s round trip mean %7.1f us  p99 %7.1f us  one-way %9.0f msg/s\n", name,
+                figures.meanUs, figures.p99Us, figures.messagesPerSecond);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: lobby_bench <regsvr32> <libVornNetwork.so> <demo>\n");
+        return 2;
+    }
+    // Before any session: loopback only, and a registry of this run's own.
+    dptest::UseLoopbackSettings(5000);
+    const auto registry = std::filesystem::temp_directory_path() /
+                          ("vorn-lobby-bench-" + std::to_string(getpid()) + ".reg");
+    setenv("VORN_REGISTRY_FILE", registry.c_str(), 1);
+    const std::string registration = std::string(argv[1]) + " /s " + argv[2];
+    if (std::system(registration.c_str()) != 0 || FAILED(CoInitialize(nullptr)) ||
+        enet_initialize() != 0) {
+        return 2;
+    }
+    const Figures relay = MeasureRelay();
+    Figures lobby{};
+    {
+        dptest::PeerProcess server(argv[3], {"server", "0", "lobby"});
+        if (!server.ReadLine(10000).starts_with("open hr 00000000")) {
+            return 2;
+        }
+        // The server's game prints every report; read them so that it never waits.
+        std::thread reader([&server] {
+            while (server.ReadLine(60000) != "peer gone") {
+            }
+        });
+        lobby = MeasureLobby();
+        server.Send("quit");
+        reader.join();
+    }
+    std::printf("%d round trips and %d one-way messages of %zu bytes, guaranteed, on "
+                "127.0.0.1, client -> server -> client\n",
+                kRoundTrips, kMessages, kPayload);
+    Print("minimal ENet relay", relay);
+    Print("VornNetwork lobby server", lobby);
+    std::printf("latency ratio %.2f (mean), %.2f (p99); throughput %.0f %% of the relay\n",
+                lobby.meanUs / relay.meanUs, lobby.p99Us / relay.p99Us,
+                100.0 * lobby.messagesPerSecond / relay.messagesPerSecond);
+    enet_deinitialize();
+    CoUninitialize();
+    std::filesystem::remove(registry);
+    return 0;
+}
