@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 
 namespace testgst {
 namespace {
@@ -21,17 +22,13 @@ G_DEFINE_TYPE(WatchTracer, watch_tracer, GST_TYPE_TRACER)
 void watch_tracer_class_init(WatchTracerClass*) {}
 void watch_tracer_init(WatchTracer*) {}
 
-struct Followed {
-    std::string type;
-};
-
 // Shared with the hook and the weak-reference notifications, which come from any thread.
 std::mutex lock;
 std::condition_variable finalised;
 bool recording = false;
 int objects = 0;
 int pipelines = 0;
-std::map<GObject*, Followed> alive;
+std::map<GObject*, std::string> alive; // the type of each object still alive
 
 void OnFinalised(gpointer, GObject* object) {
     {
@@ -50,7 +47,7 @@ void OnObjectCreated(GObject*, GstClockTime, GstObject* object) {
     ++objects;
     if (GST_IS_PIPELINE(object))
         ++pipelines;
-    alive[G_OBJECT(object)] = {G_OBJECT_TYPE_NAME(object)};
+    alive[G_OBJECT(object)] = G_OBJECT_TYPE_NAME(object);
     g_object_weak_ref(G_OBJECT(object), &OnFinalised, nullptr);
 }
 
@@ -99,9 +96,11 @@ std::vector<std::string> ObjectWatch::WaitAllFinalised(std::chrono::milliseconds
     std::vector<std::string> left;
     // An object is finalised only after its notification has taken the lock: those listed
     // are alive while it is held.
-    for (const auto& [object, followed] : alive)
-        left.push_back(followed.type + " " + (GST_OBJECT_NAME(object) ?: "") + " (refs " +
+    for (const auto& [object, type] : alive) {
+        const char* name = GST_OBJECT_NAME(object);
+        left.push_back(type + " " + (name ? name : "") + " (refs " +
                        std::to_string(GST_OBJECT_REFCOUNT_VALUE(object)) + ")");
+    }
     return left;
 }
 
