@@ -1,3 +1,4 @@
+#include "gst_object_watch.h"
 #include "harness.h"
 
 #include <gtest/gtest.h>
@@ -237,6 +238,60 @@ TEST_F(SonvarTest, CloseWhileTheGraphIsBuiltEndsThePlayer) {
     EXPECT_TRUE(watch.WaitAllClosed()) << "a player closed while starting kept its graph";
     EXPECT_LT(sonvar.Unload(), 1000.0);
     EXPECT_FALSE(std::filesystem::exists(never.path));
+}
+
+// Players ended in every way, by themselves, by Stop and Close, by Close alone, by a file
+// that cannot be played or by a missing one: once they have gone, so has every pipeline,
+// bus and element their graphs made.
+TEST_F(SonvarTest, EndedAndClosedPlayersLeaveNoGStreamerObjectBehind) {
+    const std::string shortFile = Tone("short.wav", 0.1);
+    const std::string longFile = Tone("long.wav", 3.0);
+    std::ofstream(dir / "noise.wav") << std::string(4096, 'x');
+    const std::string noise = (dir / "noise.wav").string();
+    const std::string missing = (dir / "missing.wav").string();
+    RENDERER_PARAM discard{RENDERER_OUTPUT_DISCARD, nullptr, nullptr};
+    std::vector<std::unique_ptr<Capture>> captures;
+    const auto capture = [&] {
+        captures.push_back(
+            std::make_unique<Capture>(dir, "out" + std::to_string(captures.size()) + ".wav"));
+        return &captures.back()->param;
+    };
+    testgst::ObjectWatch watch;
+    constexpr int kRounds = 3;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_NE(sonvar->PlayFile(shortFile.c_str(), &discard), 0); // no window: ends itself
+        ASSERT_NE(sonvar->PlayFile(noise.c_str(), &discard), 0);
+        ASSERT_NE(sonvar->PlayFile(missing.c_str(), &discard), 0);
+        const int stopped = sonvar->PlayFile(longFile.c_str(), capture());
+        ASSERT_TRUE(captures.back()->WaitFirstSample());
+        const int closed = sonvar->PlayFile(longFile.c_str(), capture());
+        ASSERT_TRUE(captures.back()->WaitFirstSample());
+        EXPECT_EQ(sonvar->Stop(stopped), 1);
+        EXPECT_EQ(sonvar->Close(closed), 1);
+        EXPECT_EQ(sonvar->Close(stopped), 1);
+    }
+    const std::vector<std::string> alive = watch.WaitAllFinalised(std::chrono::seconds(5));
+    EXPECT_TRUE(alive.empty()) << alive.size() << " of " << watch.created()
+                               << " objects still alive, the first " << alive.front();
+    EXPECT_EQ(watch.pipelinesCreated(), 5 * kRounds);
+}
+
+// Unloading ends the players still running and what their graphs made goes with them.
+TEST_F(SonvarTest, UnloadingLeavesNoGStreamerObjectBehind) {
+    const std::string file = Tone("a.wav", 3.0);
+    Capture first(dir, "1.wav"), second(dir, "2.wav");
+    testgst::ObjectWatch watch;
+    ASSERT_NE(sonvar->PlayFile(file.c_str(), &first.param), 0);
+    const int paused = sonvar->PlayFile(file.c_str(), &second.param);
+    ASSERT_TRUE(first.WaitFirstSample());
+    ASSERT_TRUE(second.WaitFirstSample());
+    EXPECT_EQ(sonvar->Pause(paused), 1);
+    sonvar.Unload();
+    const std::vector<std::string> alive = watch.WaitAllFinalised(std::chrono::seconds(5));
+    EXPECT_TRUE(alive.empty()) << alive.size() << " of " << watch.created()
+                               << " objects still alive, the first " << alive.front();
+    EXPECT_EQ(watch.pipelinesCreated(), 2);
 }
 
 TEST_F(SonvarTest, ReloadingStartsIdsAgain) {

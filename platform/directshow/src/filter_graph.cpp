@@ -297,7 +297,9 @@ GstBusSyncReply CFilterGraph::OnBusMessage(GstBus*, GstMessage* message, gpointe
     default:
         break;
     }
-    // Nothing reads the bus itself: every message ends here.
+    // Nothing reads the bus itself: every message ends here. A dropped message is the
+    // handler's to free, and it holds its source element.
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 

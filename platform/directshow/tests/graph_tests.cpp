@@ -1,4 +1,5 @@
 #include "audio_files.h"
+#include "gst_object_watch.h"
 
 #include <directshow/classes.h>
 #include <directshow/renderer.h>
@@ -270,6 +271,85 @@ TEST_F(GraphTest, AFailedGraphAnswersStateReadsAtOnce) {
     EXPECT_EQ(media->GetState(2000, &state), E_FAIL);
     EXPECT_EQ(state, State_Stopped);
     EXPECT_LT(GetTickCount() - start, 1000u) << "a state read waited on a failed graph";
+}
+
+// How a graph's life ends in ReleasedGraphsLeaveNoGStreamerObjectBehind.
+enum class Ending { PlayedToTheEnd, StoppedWhilePlaying, ReleasedWhilePlaying, Failed, NeverRun };
+
+// A graph with its renderer playing `file` to a discarding output, ended as told.
+void PlayAndRelease(const std::filesystem::path& file, Ending ending) {
+    Ref<IGraphBuilder> builder;
+    Ref<IBaseFilter> renderer;
+    Ref<IRendererControl> control;
+    Ref<IMediaControl> media;
+    Ref<IMediaEvent> events;
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               builder.out()),
+              S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_ReferenceRenderer, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IBaseFilter, renderer.out()),
+              S_OK);
+    ASSERT_EQ(renderer->QueryInterface(IID_IRendererControl, control.out()), S_OK);
+    ASSERT_EQ(builder->QueryInterface(IID_IMediaControl, media.out()), S_OK);
+    ASSERT_EQ(builder->QueryInterface(IID_IMediaEvent, events.out()), S_OK);
+    ASSERT_EQ(builder->AddFilter(renderer.get(), u"renderer"), S_OK);
+    ASSERT_EQ(builder->RenderFile(file.u16string().c_str(), nullptr), S_OK);
+    RENDERER_PARAM param{RENDERER_OUTPUT_DISCARD, nullptr, nullptr};
+    ASSERT_EQ(control->SetOutput(&param), S_OK);
+    if (ending == Ending::NeverRun)
+        return;
+    ASSERT_TRUE(SUCCEEDED(media->Run()));
+    OAFilterState state = -1;
+    LONG code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    switch (ending) {
+    case Ending::PlayedToTheEnd:
+        EXPECT_EQ(events->GetEvent(&code, &p1, &p2, 5000), S_OK);
+        EXPECT_EQ(code, EC_COMPLETE);
+        break;
+    case Ending::StoppedWhilePlaying:
+        EXPECT_EQ(media->GetState(2000, &state), S_OK);
+        EXPECT_TRUE(SUCCEEDED(media->Stop()));
+        EXPECT_EQ(media->GetState(2000, &state), S_OK);
+        break;
+    case Ending::ReleasedWhilePlaying:
+        EXPECT_EQ(media->GetState(2000, &state), S_OK);
+        break;
+    case Ending::Failed:
+        EXPECT_EQ(events->GetEvent(&code, &p1, &p2, 5000), S_OK);
+        EXPECT_EQ(code, EC_ERRORABORT);
+        break;
+    case Ending::NeverRun:
+        break;
+    }
+}
+
+// Every pipeline, bus and element a graph makes goes with the graph and its renderer,
+// however the graph ended: messages the pipeline posted hold their sources, so one left
+// on a bus keeps the whole pipeline alive.
+TEST(GraphLifetime, ReleasedGraphsLeaveNoGStreamerObjectBehind) {
+    directshow::RegisterBuiltinClasses();
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    testaudio::TempDir dir;
+    testaudio::WriteWav(dir / "short.wav", testaudio::Sine(0.1));
+    testaudio::WriteWav(dir / "long.wav", testaudio::Sine(3.0));
+    std::ofstream(dir / "noise.wav") << std::string(4096, 'x');
+    testgst::ObjectWatch watch;
+    int graphs = 0;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        PlayAndRelease(dir / "short.wav", Ending::PlayedToTheEnd);
+        PlayAndRelease(dir / "long.wav", Ending::StoppedWhilePlaying);
+        PlayAndRelease(dir / "long.wav", Ending::ReleasedWhilePlaying);
+        PlayAndRelease(dir / "noise.wav", Ending::Failed);
+        PlayAndRelease(dir / "long.wav", Ending::NeverRun);
+        graphs += 5;
+    }
+    EXPECT_EQ(watch.pipelinesCreated(), graphs);
+    const std::vector<std::string> alive = watch.WaitAllFinalised(std::chrono::seconds(3));
+    EXPECT_TRUE(alive.empty()) << alive.size() << " of " << watch.created()
+                               << " objects still alive, the first " << alive.front();
+    CoUninitialize();
 }
 
 } // namespace
