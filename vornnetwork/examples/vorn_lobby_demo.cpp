@@ -113,7 +113,8 @@ private:
         const SIZE_T size = GlobalSize(block);
         if (bytes != nullptr && size >= NetMessage::headerSize) {
             const auto header = ReadRecord<NetMessageHeader>(bytes);
-            const DWORD dataSize = std::min<DWORD>(header.nDataSize, size - NetMessage::headerSize);
+            const DWORD declaredSize = header.nDataSize; // a copy: the record is packed
+            const DWORD dataSize = std::min<DWORD>(declaredSize, size - NetMessage::headerSize);
             std::ostringstream line;
             line << "message cmd " << header.cmd << " type " << int{header.type} << " from "
                  << header.idFrom << " to " << header.idTo << " size " << header.nDataSize

@@ -317,7 +317,13 @@ int main() {
                     "(%+ld kB); %ld lines from its game\n",
                     startKb, warmKb, endKb, endKb - warmKb, serverLines.load());
         // Flat: what the server holds once warm grows by no more than a small slack.
+        // AddressSanitizer's quarantine keeps freed memory resident on purpose, so an
+        // instrumented server is not judged by its size.
+#ifdef __SANITIZE_ADDRESS__
+        const bool flat = true;
+#else
         const bool flat = endKb - warmKb <= std::max(2048L, warmKb / 10);
+#endif
         if (failedJoins != 0 || idle != 0 || misrouted != 0 || lossy != 0 || sent != received ||
             !flat) {
             std::printf("FAILED\n");
