@@ -124,7 +124,8 @@ std::vector<std::uint8_t> DataPacket(DPID from, DPID to, std::span<const std::ui
 
 } // namespace
 
-Session::Session(const SessionConfig& config, bool isHost) : config_(config), isHost_(isHost) {
+Session::Session(const SessionConfig& config, bool isHost, Links* links)
+    : config_(config), isHost_(isHost), links_(links != nullptr ? *links : *this) {
     InitializeENet();
 }
 
@@ -214,13 +215,13 @@ HRESULT Session::StartJoin() {
     remote.host = config_.host.s_addr;
     remote.port = config_.summary.sessionPort;
     CountSessionConnect();
-    server_ = enet_host_connect(host_, &remote, kChannels, 0);
-    if (server_ == nullptr) {
+    ENetPeer* server = enet_host_connect(host_, &remote, kChannels, 0);
+    if (server == nullptr) {
         return DPERR_NOCONNECTION;
     }
     const std::uint32_t keepalive = config_.settings.keepaliveMs;
-    enet_peer_timeout(server_, 0, keepalive, keepalive);
-    enet_peer_ping_interval(server_, std::max<std::uint32_t>(keepalive / 4, 10));
+    enet_peer_timeout(server, 0, keepalive, keepalive);
+    enet_peer_ping_interval(server, std::max<std::uint32_t>(keepalive / 4, 10));
     thread_ = std::thread(&Session::Run, this);
     return DP_OK;
 }
@@ -289,24 +290,28 @@ void Session::HandleEvent(const ENetEvent& event) {
             enet_peer_timeout(event.peer, 0, keepalive, keepalive);
             enet_peer_ping_interval(event.peer, std::max<std::uint32_t>(keepalive / 4, 10));
         } else {
-            SendPacket(server_, Writer(PacketKind::Join).Guid(config_.summary.instance).Result(),
-                       true);
+            links_.SendTo(kHostPeer,
+                          Writer(PacketKind::Join).Guid(config_.summary.instance).Result(), true);
         }
         break;
     case ENET_EVENT_TYPE_RECEIVE:
-        HandlePacket(event.peer, {event.packet->data, event.packet->dataLength},
+        HandlePacket(PeerOf(event.peer), {event.packet->data, event.packet->dataLength},
                      (event.packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0);
         enet_packet_destroy(event.packet);
         break;
     case ENET_EVENT_TYPE_DISCONNECT:
-        PeerGone(event.peer);
+        PeerGone(PeerOf(event.peer));
         break;
     case ENET_EVENT_TYPE_NONE:
         break;
     }
 }
 
-void Session::HandlePacket(ENetPeer* peer, std::span<const std::uint8_t> bytes, bool reliable) {
+PeerId Session::PeerOf(const ENetPeer* peer) const {
+    return static_cast<PeerId>(peer - host_->peers);
+}
+
+void Session::HandlePacket(PeerId peer, std::span<const std::uint8_t> bytes, bool reliable) {
     Reader reader(bytes);
     if (!reader.Ok()) {
         return;
@@ -318,8 +323,8 @@ void Session::HandlePacket(ENetPeer* peer, std::span<const std::uint8_t> bytes, 
     }
 }
 
-void Session::HostHandle(ENetPeer* peer, Reader& reader, bool reliable) {
-    const bool joined = peer->data != nullptr;
+void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
+    const bool joined = joined_.contains(peer);
     switch (reader.Kind()) {
     case PacketKind::Join: {
         const GUID instance = reader.Guid();
@@ -330,17 +335,17 @@ void Session::HostHandle(ENetPeer* peer, Reader& reader, bool reliable) {
             refusal = DPERR_NONEWPLAYERS;
         }
         if (refusal != DP_OK) {
-            SendPacket(peer, Writer(PacketKind::Refused).U32(refusal).Result(), true);
-            enet_peer_disconnect_later(peer, 0);
+            links_.SendTo(peer, Writer(PacketKind::Refused).U32(refusal).Result(), true);
+            links_.CloseLater(peer);
             return;
         }
-        peer->data = this;
-        SendPacket(peer,
-                   Writer(PacketKind::Welcome)
-                       .U32(config_.summary.flags)
-                       .U32(config_.summary.maxPlayers)
-                       .Result(),
-                   true);
+        joined_.insert(peer);
+        links_.SendTo(peer,
+                      Writer(PacketKind::Welcome)
+                          .U32(config_.summary.flags)
+                          .U32(config_.summary.maxPlayers)
+                          .Result(),
+                      true);
         return;
     }
     case PacketKind::CreatePlayer: {
@@ -352,19 +357,19 @@ void Session::HostHandle(ENetPeer* peer, Reader& reader, bool reliable) {
             return;
         }
         if (IsFull()) {
-            SendPacket(peer,
-                       Writer(PacketKind::PlayerCreated)
-                           .U32(request)
-                           .U32(DPERR_CANTADDPLAYER)
-                           .U32(0)
-                           .Result(),
-                       true);
+            links_.SendTo(peer,
+                          Writer(PacketKind::PlayerCreated)
+                              .U32(request)
+                              .U32(DPERR_CANTADDPLAYER)
+                              .U32(0)
+                              .Result(),
+                          true);
             return;
         }
         const DPID id = AssignId(flags);
         players_[id] = Player{id, flags, shortName, longName, peer, false, nullptr};
-        SendPacket(peer, Writer(PacketKind::PlayerCreated).U32(request).U32(DP_OK).U32(id).Result(),
-                   true);
+        links_.SendTo(
+            peer, Writer(PacketKind::PlayerCreated).U32(request).U32(DP_OK).U32(id).Result(), true);
         const SystemEvent created{DPSYS_CREATEPLAYERORGROUP,           id,        flags,
                                   static_cast<DWORD>(players_.size()), shortName, longName};
         Notify(created, 0);
@@ -431,7 +436,7 @@ void Session::PeerHandle(Reader& reader) {
             // player right after its answer, in the same burst of packets.
             if (SUCCEEDED(result)) {
                 players_[id] = Player{id,      create.flags, create.shortName, create.longName,
-                                      nullptr, true,         create.event};
+                                      kNoPeer, true,         create.event};
             }
             changed_.notify_all();
         }
@@ -490,7 +495,7 @@ void Session::AnswerQueries() {
     }
 }
 
-void Session::PeerGone(ENetPeer* peer) {
+void Session::PeerGone(PeerId peer) {
     if (isHost_) {
         std::vector<DPID> owned;
         for (const auto& [id, player] : players_) {
@@ -501,10 +506,9 @@ void Session::PeerGone(ENetPeer* peer) {
         for (DPID id : owned) {
             RemovePlayer(id);
         }
-        peer->data = nullptr;
+        joined_.erase(peer);
         return;
     }
-    server_ = nullptr;
     if (state_ == State::Connecting) {
         state_ = State::Failed;
         failure_ = DPERR_NOCONNECTION;
@@ -561,12 +565,12 @@ void Session::Deliver(DPID from, DPID to, std::span<const std::uint8_t> payload)
 }
 
 void Session::Route(DPID from, DPID to, std::span<const std::uint8_t> payload, bool reliable,
-                    ENetPeer* origin) {
+                    PeerId origin) {
     auto sendTo = [&](const Player& player) {
         if (player.local) {
             Deliver(from, player.id, payload);
         } else {
-            SendPacket(player.peer, DataPacket(from, player.id, payload), reliable);
+            links_.SendTo(player.peer, DataPacket(from, player.id, payload), reliable);
         }
     };
     if (to != DPID_ALLPLAYERS) {
@@ -577,7 +581,7 @@ void Session::Route(DPID from, DPID to, std::span<const std::uint8_t> payload, b
         return;
     }
     // In a client/server session a client's send to all players reaches the server player.
-    const bool toServer = (config_.summary.flags & DPSESSION_CLIENTSERVER) && origin != nullptr;
+    const bool toServer = (config_.summary.flags & DPSESSION_CLIENTSERVER) && origin != kNoPeer;
     for (const auto& [id, player] : players_) {
         if (id == from || (toServer && !(player.local && (player.flags & DPPLAYER_SERVERPLAYER)))) {
             continue;
@@ -586,20 +590,10 @@ void Session::Route(DPID from, DPID to, std::span<const std::uint8_t> payload, b
     }
 }
 
-void Session::SendPacket(ENetPeer* peer, const std::vector<std::uint8_t>& bytes, bool reliable) {
-    ENetPacket* packet =
-        enet_packet_create(bytes.data(), bytes.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
-    if (packet != nullptr &&
-        enet_peer_send(peer, reliable ? kReliableChannel : kUnreliableChannel, packet) != 0) {
-        enet_packet_destroy(packet);
-    }
-}
-
-void Session::Broadcast(const std::vector<std::uint8_t>& bytes, ENetPeer* except) {
-    for (std::size_t i = 0; i < host_->peerCount; ++i) {
-        ENetPeer* peer = &host_->peers[i];
-        if (peer != except && peer->data != nullptr) {
-            SendPacket(peer, bytes, true);
+void Session::Broadcast(const std::vector<std::uint8_t>& bytes, PeerId except) {
+    for (PeerId peer : joined_) {
+        if (peer != except) {
+            links_.SendTo(peer, bytes, true);
         }
     }
 }
@@ -641,26 +635,26 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
             return DPERR_CANTADDPLAYER;
         }
         id = AssignId(flags);
-        players_[id] = Player{id, flags, shortName, longName, nullptr, true, event};
+        players_[id] = Player{id, flags, shortName, longName, kNoPeer, true, event};
         if (!(config_.summary.flags & DPSESSION_CLIENTSERVER)) {
             Broadcast(PlayerPacket(PacketKind::PlayerAdded, id, flags, shortName, longName,
                                    static_cast<DWORD>(players_.size())),
-                      nullptr);
-            enet_host_flush(host_);
+                      kNoPeer);
+            links_.Flush();
         }
         return DP_OK;
     }
     const std::uint32_t request = nextRequest_++;
     pendingCreates_[request] = PendingCreate{false, DP_OK, 0, flags, shortName, longName, event};
-    SendPacket(server_,
-               Writer(PacketKind::CreatePlayer)
-                   .U32(request)
-                   .U32(flags)
-                   .Text(shortName)
-                   .Text(longName)
-                   .Result(),
-               true);
-    enet_host_flush(host_);
+    links_.SendTo(kHostPeer,
+                  Writer(PacketKind::CreatePlayer)
+                      .U32(request)
+                      .U32(flags)
+                      .Text(shortName)
+                      .Text(longName)
+                      .Result(),
+                  true);
+    links_.Flush();
     const bool answered =
         changed_.wait_for(guard, std::chrono::milliseconds(config_.settings.keepaliveMs),
                           [&] { return pendingCreates_[request].done || state_ != State::Open; });
@@ -683,9 +677,9 @@ HRESULT Session::DestroyPlayer(DPID id) {
     }
     RemovePlayer(id);
     if (!isHost_ && state_ == State::Open) {
-        SendPacket(server_, Writer(PacketKind::DestroyPlayer).U32(id).Result(), true);
+        links_.SendTo(kHostPeer, Writer(PacketKind::DestroyPlayer).U32(id).Result(), true);
     }
-    enet_host_flush(host_);
+    links_.Flush();
     return DP_OK;
 }
 
@@ -703,16 +697,16 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
         if (to != DPID_ALLPLAYERS && !players_.contains(to)) {
             return DPERR_INVALIDPLAYER;
         }
-        Route(from, to, data, reliable, nullptr);
+        Route(from, to, data, reliable, kNoPeer);
     } else {
         auto target = players_.find(to);
         if (target != players_.end()) {
             Deliver(from, to, data);
         } else {
-            SendPacket(server_, DataPacket(from, to, data), reliable);
+            links_.SendTo(kHostPeer, DataPacket(from, to, data), reliable);
         }
     }
-    enet_host_flush(host_);
+    links_.Flush();
     return DP_OK;
 }
 
@@ -762,13 +756,36 @@ HRESULT Session::PlayerAddress(DPID id, std::vector<BYTE>& address) {
                 elements.push_back(TextElement(DPAID_INet, text));
             }
         } else {
-            in_addr remote{};
-            remote.s_addr = player->second.peer->address.host;
-            elements.push_back(TextElement(DPAID_INet, inet_ntoa(remote)));
+            elements.push_back(
+                TextElement(DPAID_INet, inet_ntoa(links_.RemoteAddress(player->second.peer))));
         }
     }
     address = BuildAddress(elements);
     return DP_OK;
+}
+
+void Session::SendTo(PeerId peer, const std::vector<std::uint8_t>& bytes, bool reliable) {
+    ENetPacket* packet =
+        enet_packet_create(bytes.data(), bytes.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
+    if (packet != nullptr &&
+        enet_peer_send(&host_->peers[peer], reliable ? kReliableChannel : kUnreliableChannel,
+                       packet) != 0) {
+        enet_packet_destroy(packet);
+    }
+}
+
+void Session::CloseLater(PeerId peer) {
+    enet_peer_disconnect_later(&host_->peers[peer], 0);
+}
+
+void Session::Flush() {
+    enet_host_flush(host_);
+}
+
+in_addr Session::RemoteAddress(PeerId peer) const {
+    in_addr remote{};
+    remote.s_addr = host_->peers[peer].address.host;
+    return remote;
 }
 
 } // namespace directplay

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <variant>
 
@@ -34,6 +35,25 @@ struct QueuedMessage {
     std::variant<std::vector<BYTE>, SystemEvent> content;
 };
 
+// One connection of a session: the index of a peer of the session's ENet host. A peer has
+// one, to the host.
+using PeerId = std::size_t;
+inline constexpr PeerId kNoPeer = static_cast<PeerId>(-1);
+inline constexpr PeerId kHostPeer = 0;
+
+// What the handling of packets asks of the connections, called with the session's lock held.
+class Links {
+public:
+    virtual void SendTo(PeerId peer, const std::vector<std::uint8_t>& bytes, bool reliable) = 0;
+    // Closes the connection once what is queued on it has gone out.
+    virtual void CloseLater(PeerId peer) = 0;
+    virtual void Flush() = 0;
+    virtual in_addr RemoteAddress(PeerId peer) const = 0;
+
+protected:
+    ~Links() = default;
+};
+
 struct SessionConfig {
     Settings settings;
     const Provider* provider = nullptr;
@@ -41,7 +61,7 @@ struct SessionConfig {
     in_addr host{};         // for a join: the address that answered
 };
 
-class Session {
+class Session : private Links {
 public:
     ~Session();
     Session(const Session&) = delete;
@@ -67,7 +87,7 @@ private:
         DWORD flags = 0;
         std::string shortName;
         std::string longName;
-        ENetPeer* peer = nullptr; // the peer that owns a remote player (host only)
+        PeerId peer = kNoPeer; // the connection that owns a remote player (host only)
         bool local = false;
         HANDLE event = nullptr;
     };
@@ -83,7 +103,8 @@ private:
     };
     enum class State { Connecting, Open, Failed, Lost };
 
-    explicit Session(const SessionConfig& config, bool isHost);
+    // Without `links`, the session talks through its own ENet host.
+    Session(const SessionConfig& config, bool isHost, Links* links = nullptr);
     HRESULT StartHost();
     HRESULT StartJoin();
     void Run();
@@ -91,12 +112,12 @@ private:
 
     // Network thread, with the lock held.
     void HandleEvent(const ENetEvent& event);
-    void HandlePacket(ENetPeer* peer, std::span<const std::uint8_t> bytes, bool reliable);
-    void HostHandle(ENetPeer* peer, Reader& reader, bool reliable);
+    PeerId PeerOf(const ENetPeer* peer) const;
+    void HandlePacket(PeerId peer, std::span<const std::uint8_t> bytes, bool reliable);
+    void HostHandle(PeerId peer, Reader& reader, bool reliable);
     void PeerHandle(Reader& reader);
     void AnswerQueries();
-    void PeerGone(ENetPeer* peer);
-    void SignalEvents();
+    void PeerGone(PeerId peer);
 
     // With the lock held.
     DPID AssignId(DWORD flags);
@@ -104,16 +125,24 @@ private:
     void Notify(const SystemEvent& event, DPID except);
     void Deliver(DPID from, DPID to, std::span<const std::uint8_t> payload);
     void Route(DPID from, DPID to, std::span<const std::uint8_t> payload, bool reliable,
-               ENetPeer* origin);
-    void SendPacket(ENetPeer* peer, const std::vector<std::uint8_t>& bytes, bool reliable);
-    void Broadcast(const std::vector<std::uint8_t>& bytes, ENetPeer* except);
+               PeerId origin);
+    void Broadcast(const std::vector<std::uint8_t>& bytes, PeerId except);
     void RemovePlayer(DPID id);
     SessionSummary Summary() const;
 
+    // The links through the ENet host.
+    void SendTo(PeerId peer, const std::vector<std::uint8_t>& bytes, bool reliable) override;
+    void CloseLater(PeerId peer) override;
+    void Flush() override;
+    in_addr RemoteAddress(PeerId peer) const override;
+
+    // The fuzz target feeds packets to a session without a network.
+    friend class SessionProbe;
+
     SessionConfig config_;
     const bool isHost_;
+    Links& links_;
     ENetHost* host_ = nullptr;
-    ENetPeer* server_ = nullptr; // a peer's connection to the host
     int enumerationSocket_ = -1; // host only
     int wakeFd_ = -1;
     std::thread thread_;
@@ -124,11 +153,11 @@ private:
     State state_ = State::Connecting;
     HRESULT failure_ = DP_OK;
     std::map<DPID, Player> players_;
+    std::set<PeerId> joined_; // host only: the connections that joined the session
     DPID nextId_ = 2;
     std::uint32_t nextRequest_ = 1;
     std::map<std::uint32_t, PendingCreate> pendingCreates_;
     std::deque<QueuedMessage> queue_;
-    std::vector<HANDLE> toSignal_;
 };
 
 } // namespace directplay
