@@ -72,8 +72,6 @@ std::vector<std::uint8_t> EncodeAnswer(const Provider& provider, const SessionSu
         .Result();
 }
 
-namespace {
-
 std::optional<SessionSummary> DecodeAnswer(const Provider& provider,
                                            std::span<const std::uint8_t> bytes) {
     Reader reader(bytes);
@@ -91,8 +89,6 @@ std::optional<SessionSummary> DecodeAnswer(const Provider& provider,
     }
     return session;
 }
-
-} // namespace
 
 HRESULT EnumerateSessions(const Settings& settings, const Provider& provider, in_addr target,
                           const GUID& application, DWORD timeoutMs,

@@ -28,6 +28,9 @@ std::vector<std::uint8_t> EncodeQuery(const Provider& provider, const GUID& appl
 // The application GUID asked for, when `bytes` is a query for `provider`.
 std::optional<GUID> DecodeQuery(const Provider& provider, std::span<const std::uint8_t> bytes);
 std::vector<std::uint8_t> EncodeAnswer(const Provider& provider, const SessionSummary& session);
+// The session described, when `bytes` is an answer from a host of `provider`.
+std::optional<SessionSummary> DecodeAnswer(const Provider& provider,
+                                           std::span<const std::uint8_t> bytes);
 
 struct FoundSession {
     SessionSummary summary;

@@ -61,7 +61,7 @@ struct SessionConfig {
     in_addr host{};         // for a join: the address that answered
 };
 
-class Session : private Links {
+class Session final : private Links {
 public:
     ~Session();
     Session(const Session&) = delete;
