@@ -405,14 +405,17 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
 
 void Session::PeerHandle(Reader& reader) {
     switch (reader.Kind()) {
-    case PacketKind::Welcome:
-        config_.summary.flags = reader.U32();
-        config_.summary.maxPlayers = reader.U32();
+    case PacketKind::Welcome: {
+        const DWORD flags = reader.U32();
+        const DWORD maxPlayers = reader.U32();
         if (reader.Ok() && state_ == State::Connecting) {
+            config_.summary.flags = flags;
+            config_.summary.maxPlayers = maxPlayers;
             state_ = State::Open;
             changed_.notify_all();
         }
         return;
+    }
     case PacketKind::Refused: {
         const HRESULT refusal = static_cast<HRESULT>(reader.U32());
         if (reader.Ok() && state_ == State::Connecting) {
@@ -427,14 +430,20 @@ void Session::PeerHandle(Reader& reader) {
         const HRESULT result = static_cast<HRESULT>(reader.U32());
         const DPID id = reader.U32();
         auto pending = pendingCreates_.find(request);
-        if (reader.Ok() && pending != pendingCreates_.end()) {
+        if (reader.Ok() && pending != pendingCreates_.end() && !pending->second.done) {
             PendingCreate& create = pending->second;
             create.done = true;
             create.result = result;
             create.id = id;
+            // A player the host cannot have given: not one of the reserved ids, nor one
+            // already here.
+            if (SUCCEEDED(result) &&
+                (id == DPID_ALLPLAYERS || id == DPID_UNKNOWN || players_.contains(id))) {
+                create.result = DPERR_CANTADDPLAYER;
+            }
             // Registered here, not by the waiting caller: the host may send to the new
             // player right after its answer, in the same burst of packets.
-            if (SUCCEEDED(result)) {
+            if (SUCCEEDED(create.result)) {
                 players_[id] = Player{id,      create.flags, create.shortName, create.longName,
                                       kNoPeer, true,         create.event};
             }
