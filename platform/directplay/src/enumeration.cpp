@@ -83,10 +83,12 @@ std::optional<SessionSummary> DecodeAnswer(const Provider& provider,
     session.maxPlayers = reader.U32();
     session.currentPlayers = reader.U32();
     session.name = reader.Text();
-    session.sessionPort = static_cast<std::uint16_t>(reader.U32());
-    if (!reader.Ok() || reader.Kind() != PacketKind::EnumAnswer || index != provider.index) {
+    const std::uint32_t port = reader.U32();
+    if (!reader.Ok() || reader.Kind() != PacketKind::EnumAnswer || index != provider.index ||
+        port > 0xFFFF) {
         return std::nullopt;
     }
+    session.sessionPort = static_cast<std::uint16_t>(port);
     return session;
 }
 

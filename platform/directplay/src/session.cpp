@@ -366,7 +366,7 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
                           true);
             return;
         }
-        const DPID id = AssignId(flags);
+        const DPID id = AssignId(flags, false);
         players_[id] = Player{id, flags, shortName, longName, peer, false, nullptr};
         links_.SendTo(
             peer, Writer(PacketKind::PlayerCreated).U32(request).U32(DP_OK).U32(id).Result(), true);
@@ -530,9 +530,10 @@ void Session::PeerGone(PeerId peer) {
     changed_.notify_all();
 }
 
-DPID Session::AssignId(DWORD flags) {
-    if ((flags & DPPLAYER_SERVERPLAYER) && (config_.summary.flags & DPSESSION_CLIENTSERVER) &&
-        !players_.contains(DPID_SERVERPLAYER)) {
+DPID Session::AssignId(DWORD flags, bool local) {
+    // Only the host's own player can be the server player.
+    if (local && (flags & DPPLAYER_SERVERPLAYER) &&
+        (config_.summary.flags & DPSESSION_CLIENTSERVER) && !players_.contains(DPID_SERVERPLAYER)) {
         return DPID_SERVERPLAYER;
     }
     while (players_.contains(nextId_) || nextId_ == DPID_UNKNOWN || nextId_ <= DPID_SERVERPLAYER) {
@@ -643,7 +644,7 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
         if (IsFull()) {
             return DPERR_CANTADDPLAYER;
         }
-        id = AssignId(flags);
+        id = AssignId(flags, true);
         players_[id] = Player{id, flags, shortName, longName, kNoPeer, true, event};
         if (!(config_.summary.flags & DPSESSION_CLIENTSERVER)) {
             Broadcast(PlayerPacket(PacketKind::PlayerAdded, id, flags, shortName, longName,

@@ -120,7 +120,7 @@ private:
     void PeerGone(PeerId peer);
 
     // With the lock held.
-    DPID AssignId(DWORD flags);
+    DPID AssignId(DWORD flags, bool local);
     bool IsFull() const;
     void Notify(const SystemEvent& event, DPID except);
     void Deliver(DPID from, DPID to, std::span<const std::uint8_t> payload);
