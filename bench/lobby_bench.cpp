@@ -3,6 +3,7 @@
 // minimal ENet relay of the same run doing the same work. Loopback only.
 //
 //   lobby_bench <regsvr32> <libVornNetwork.so> <vorn_lobby_demo>
+#include "dplay_support.h"
 #include "harness.h"
 #include "netmessage.h"
 #include "records.h"
@@ -166,39 +167,15 @@ Figures MeasureRelay() {
 // ---- through the lobby server ------------------------------------------------------------
 
 struct LobbyClient {
-    IDirectPlay4A* dp = nullptr;
+    dptest::Ref<IDirectPlay4A> dp;
     HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     DPID id = 0;
     std::vector<BYTE> buffer = std::vector<BYTE>(1024);
 
-    static BOOL CALLBACK FirstConnection(LPCGUID, LPVOID connection, DWORD, LPCDPNAME, DWORD,
-                                         LPVOID context) {
-        static_cast<IDirectPlay4A*>(context)->InitializeConnection(connection, 0);
-        return FALSE;
-    }
-    static BOOL CALLBACK FirstSession(LPCDPSESSIONDESC2 desc, LPDWORD, DWORD flags, LPVOID out) {
-        if ((flags & DPESC_TIMEDOUT) == 0) {
-            *static_cast<DPSESSIONDESC2*>(out) = *desc;
-        }
-        return FALSE;
-    }
-
     bool Join(int group) {
-        CoCreateInstance(CLSID_DirectPlay, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectPlay4A,
-                         reinterpret_cast<void**>(&dp));
-        if (dp == nullptr) {
-            return false;
-        }
-        dp->EnumConnections(nullptr, FirstConnection, dp, DPCONNECTION_DIRECTPLAY);
-        DPSESSIONDESC2 desc{};
-        desc.dwSize = sizeof desc;
-        desc.guidApplication = kApplication;
-        dp->EnumSessions(&desc, 5000, FirstSession, &desc, DPENUMSESSIONS_AVAILABLE);
-        HRESULT hr = DPERR_CONNECTING;
-        while (hr == DPERR_CONNECTING) {
-            hr = dp->Open(&desc, DPOPEN_JOIN | DPOPEN_RETURNSTATUS);
-        }
-        if (FAILED(hr) || FAILED(dp->CreatePlayer(&id, nullptr, event, nullptr, 0, 0))) {
+        dp = dptest::CreateDirectPlay();
+        if (dp.Get() == nullptr ||
+            FAILED(dptest::JoinAsPlayer(dp.Get(), kApplication, event, id))) {
             return false;
         }
         const LoginRecord login{PlayerInfo{id, 0, group, roleCompetitor, "bench", ""}, GameInfo{}};
@@ -230,9 +207,8 @@ struct LobbyClient {
     }
 
     ~LobbyClient() {
-        if (dp != nullptr) {
+        if (dp.Get() != nullptr) {
             dp->Close();
-            dp->Release();
         }
         CloseHandle(event);
     }

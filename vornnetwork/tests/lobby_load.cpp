@@ -7,6 +7,7 @@
 //   VORN_LOAD_SECONDS   how long the clients send (default 2)
 //   VORN_LOAD_RATE      messages per second of each client (default 20)
 // Exit code 0 when every check held.
+#include "dplay_support.h"
 #include "harness.h"
 #include "netmessage.h"
 #include "records.h"
@@ -64,7 +65,7 @@ struct Payload {
 // One client: a DirectPlay session of its own, seated in group index / 2.
 struct Client {
     int index = 0;
-    IDirectPlay4A* dp = nullptr;
+    dptest::Ref<IDirectPlay4A> dp;
     HANDLE event = nullptr;
     DPID id = 0;
     bool started = false;
@@ -78,11 +79,10 @@ struct Client {
 
     // Leaves the session; on the thread that joined it.
     void Leave() {
-        if (dp != nullptr) {
+        if (dp.Get() != nullptr) {
             dp->DestroyPlayer(id);
             dp->Close();
-            dp->Release();
-            dp = nullptr;
+            dp.Reset();
         }
         if (event != nullptr) {
             CloseHandle(event);
@@ -90,38 +90,14 @@ struct Client {
         }
     }
 
-    static BOOL CALLBACK FirstSession(LPCDPSESSIONDESC2 desc, LPDWORD, DWORD flags, LPVOID out) {
-        if ((flags & DPESC_TIMEDOUT) == 0 && desc->guidApplication.Data1 == kApplication.Data1) {
-            *static_cast<DPSESSIONDESC2*>(out) = *desc;
-            return FALSE;
-        }
-        return FALSE;
-    }
-
-    static BOOL CALLBACK FirstConnection(LPCGUID, LPVOID connection, DWORD, LPCDPNAME, DWORD,
-                                         LPVOID context) {
-        static_cast<IDirectPlay4A*>(context)->InitializeConnection(connection, 0);
-        return FALSE;
-    }
-
     bool Join() {
-        if (FAILED(CoCreateInstance(CLSID_DirectPlay, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IDirectPlay4A, reinterpret_cast<void**>(&dp)))) {
+        dp = dptest::CreateDirectPlay();
+        if (dp.Get() == nullptr) {
             return false;
         }
         event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        dp->EnumConnections(nullptr, FirstConnection, dp, DPCONNECTION_DIRECTPLAY);
-        DPSESSIONDESC2 desc{};
-        desc.dwSize = sizeof desc;
-        desc.guidApplication = kApplication;
-        dp->EnumSessions(&desc, 5000, FirstSession, &desc, DPENUMSESSIONS_AVAILABLE);
         // A join still connecting is given up after a while, like the component's own.
-        const auto giveUp = Clock::now() + std::chrono::seconds(10);
-        HRESULT hr = DPERR_CONNECTING;
-        while (hr == DPERR_CONNECTING && Clock::now() < giveUp) {
-            hr = dp->Open(&desc, DPOPEN_JOIN | DPOPEN_RETURNSTATUS);
-        }
-        if (FAILED(hr) || FAILED(dp->CreatePlayer(&id, nullptr, event, nullptr, 0, 0))) {
+        if (FAILED(dptest::JoinAsPlayer(dp.Get(), kApplication, event, id, 10000))) {
             return false;
         }
         LoginRecord login{PlayerInfo{id, index, Group(), roleCompetitor, {}, {}}, GameInfo{}};

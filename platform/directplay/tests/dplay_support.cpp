@@ -1,5 +1,6 @@
 #include "dplay_support.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace dptest {
@@ -118,7 +119,8 @@ HRESULT FindSessions(IDirectPlay4A* dp, const GUID& application, DWORD timeoutMs
     return Enumerate(dp, application, timeoutMs, flags, false, sessions);
 }
 
-HRESULT JoinSession(IDirectPlay4A* dp, const GUID& application, DWORD timeoutMs, DWORD enumFlags) {
+HRESULT JoinSession(IDirectPlay4A* dp, const GUID& application, DWORD timeoutMs, DWORD enumFlags,
+                    DWORD connectLimitMs) {
     std::vector<FoundSession> sessions;
     const HRESULT hr = Enumerate(dp, application, timeoutMs, enumFlags, true, sessions);
     if (FAILED(hr)) {
@@ -132,11 +134,25 @@ HRESULT JoinSession(IDirectPlay4A* dp, const GUID& application, DWORD timeoutMs,
             desc.lpszSessionNameA = nullptr;
         }
     }
+    const auto giveUp =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(connectLimitMs);
     HRESULT open;
     do {
         open = dp->Open(&desc, DPOPEN_JOIN | DPOPEN_RETURNSTATUS);
-    } while (open == DPERR_CONNECTING);
+    } while (open == DPERR_CONNECTING && std::chrono::steady_clock::now() < giveUp);
     return open;
+}
+
+HRESULT JoinAsPlayer(IDirectPlay4A* dp, const GUID& application, HANDLE event, DPID& id,
+                     DWORD connectLimitMs) {
+    HRESULT hr = InitializeProvider(dp, 0);
+    if (SUCCEEDED(hr)) {
+        hr = JoinSession(dp, application, 5000, DPENUMSESSIONS_AVAILABLE, connectLimitMs);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = dp->CreatePlayer(&id, nullptr, event, nullptr, 0, 0);
+    }
+    return hr;
 }
 
 HRESULT CreateNamedPlayer(IDirectPlay4A* dp, DPID& id, const char* name, HANDLE event,

@@ -65,8 +65,14 @@ struct FoundSession {
 HRESULT FindSessions(IDirectPlay4A* dp, const GUID& application, DWORD timeoutMs, DWORD flags,
                      std::vector<FoundSession>& sessions);
 // Enumerates, stops at the first session of the application, joins it (DPOPEN_RETURNSTATUS,
-// repeating while DPERR_CONNECTING). Open's error when none is found.
-HRESULT JoinSession(IDirectPlay4A* dp, const GUID& application, DWORD timeoutMs, DWORD enumFlags);
+// repeating while DPERR_CONNECTING, for at most `connectLimitMs`). Open's error when none is
+// found.
+HRESULT JoinSession(IDirectPlay4A* dp, const GUID& application, DWORD timeoutMs, DWORD enumFlags,
+                    DWORD connectLimitMs = INFINITE);
+// A game's client: initialises TCP/IP, joins the first available session of the application
+// and creates an unnamed player whose messages signal `event`.
+HRESULT JoinAsPlayer(IDirectPlay4A* dp, const GUID& application, HANDLE event, DPID& id,
+                     DWORD connectLimitMs = INFINITE);
 
 HRESULT CreateNamedPlayer(IDirectPlay4A* dp, DPID& id, const char* name, HANDLE event, DWORD flags);
 
