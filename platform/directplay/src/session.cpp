@@ -735,11 +735,14 @@ HRESULT Session::Receive(DPID* from, DPID* to, DWORD flags, void* buffer, DWORD*
         return DPERR_NOMESSAGES;
     }
     const DWORD needed = MessageSize(*message);
-    if (buffer == nullptr || *size < needed) {
-        *size = needed;
-        return DPERR_BUFFERTOOSMALL;
+    // An empty message needs no buffer.
+    if (needed > 0) {
+        if (buffer == nullptr || *size < needed) {
+            *size = needed;
+            return DPERR_BUFFERTOOSMALL;
+        }
+        WriteMessage(*message, buffer, needed);
     }
-    WriteMessage(*message, buffer, needed);
     *size = needed;
     if (from != nullptr) {
         *from = message->from;

@@ -259,9 +259,12 @@ private:
             if (hr == DPERR_NOMESSAGES) {
                 return;
             }
-            Check(hr == DPERR_BUFFERTOOSMALL);
-            buffer.assign(size, 0xAA);
-            hr = session_.Receive(&from, &to, 0, buffer.data(), &size);
+            // Only an empty message fits in no buffer.
+            buffer.clear();
+            if (hr == DPERR_BUFFERTOOSMALL) {
+                buffer.assign(size, 0xAA);
+                hr = session_.Receive(&from, &to, 0, buffer.data(), &size);
+            }
             Check(hr == DP_OK && size == buffer.size() && session_.players_.contains(to));
             if (from == DPID_SYSMSG) {
                 CheckSystemMessage(buffer);
