@@ -156,6 +156,26 @@ TEST_F(InProcessSession, SmallBufferGetsTheNeededSizeThenTheMessage) {
     EXPECT_EQ(host->Receive(&from, &to, DPRECEIVE_ALL, received, &size), DPERR_NOMESSAGES);
 }
 
+TEST_F(InProcessSession, AnEmptyMessageIsReceivedWithoutABuffer) {
+    ASSERT_EQ(host->SendEx(server, DPID_ALLPLAYERS, DPSEND_GUARANTEED, nullptr, 0, 0, 0, nullptr,
+                           nullptr),
+              DP_OK);
+    DPID from = 0;
+    DPID to = 0;
+    DWORD size = 0;
+    HRESULT hr;
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    while ((hr = client->Receive(&from, &to, DPRECEIVE_ALL, nullptr, &size)) == DPERR_NOMESSAGES &&
+           Clock::now() < deadline) {
+        WaitForSingleObject(clientEvent.Get(), 500);
+    }
+    EXPECT_EQ(hr, DP_OK);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(from, server);
+    EXPECT_EQ(to, player);
+    EXPECT_EQ(client->Receive(&from, &to, DPRECEIVE_ALL, nullptr, &size), DPERR_NOMESSAGES);
+}
+
 TEST_F(InProcessSession, ServerSendToAllReachesTheClientAndUnknownSendersAreRefused) {
     const DWORD value = 0x01020304;
     ASSERT_EQ(host->SendEx(server, DPID_ALLPLAYERS, DPSEND_ASYNC, const_cast<DWORD*>(&value),
