@@ -33,12 +33,15 @@ private:
     T* p_ = nullptr;
 };
 
-// A graph ending in the reference renderer, capturing to a WAV file.
-class GraphTest : public testing::Test {
-protected:
-    void SetUp() override {
-        directshow::RegisterBuiltinClasses();
-        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+// A filter graph with the reference renderer added, and the interfaces the tests use.
+struct Graph {
+    Ref<IGraphBuilder> builder;
+    Ref<IBaseFilter> renderer;
+    Ref<IRendererControl> control;
+    Ref<IMediaControl> media;
+    Ref<IMediaEvent> events;
+
+    void Assemble(const char16_t* rendererName) {
         ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
                                    IID_IGraphBuilder, builder.out()),
                   S_OK);
@@ -48,7 +51,17 @@ protected:
         ASSERT_EQ(renderer->QueryInterface(IID_IRendererControl, control.out()), S_OK);
         ASSERT_EQ(builder->QueryInterface(IID_IMediaControl, media.out()), S_OK);
         ASSERT_EQ(builder->QueryInterface(IID_IMediaEvent, events.out()), S_OK);
-        ASSERT_EQ(builder->AddFilter(renderer.get(), u"DSound Secondary Buffer Renderer"), S_OK);
+        ASSERT_EQ(builder->AddFilter(renderer.get(), rendererName), S_OK);
+    }
+};
+
+// A graph ending in the reference renderer, capturing to a WAV file.
+class GraphTest : public testing::Test, protected Graph {
+protected:
+    void SetUp() override {
+        directshow::RegisterBuiltinClasses();
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        Assemble(u"DSound Secondary Buffer Renderer");
     }
     void TearDown() override { CoUninitialize(); }
 
@@ -81,11 +94,6 @@ protected:
     testaudio::TempDir dir;
     std::string capturePath = (dir / "capture.wav").string();
     HANDLE firstSample = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    Ref<IGraphBuilder> builder;
-    Ref<IBaseFilter> renderer;
-    Ref<IRendererControl> control;
-    Ref<IMediaControl> media;
-    Ref<IMediaEvent> events;
 
 public:
     ~GraphTest() override { CloseHandle(firstSample); }
@@ -235,19 +243,10 @@ TEST(GraphStates, StopSoonAfterRunAlwaysSettles) {
     const std::u16string file((dir / "tone.wav").u16string());
     for (int i = 0; i < 60; ++i) {
         SCOPED_TRACE(i);
-        Ref<IGraphBuilder> builder;
-        Ref<IBaseFilter> renderer;
-        Ref<IRendererControl> control;
-        Ref<IMediaControl> media;
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IGraphBuilder, builder.out()),
-                  S_OK);
-        ASSERT_EQ(CoCreateInstance(CLSID_ReferenceRenderer, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IBaseFilter, renderer.out()),
-                  S_OK);
-        ASSERT_EQ(renderer->QueryInterface(IID_IRendererControl, control.out()), S_OK);
-        ASSERT_EQ(builder->QueryInterface(IID_IMediaControl, media.out()), S_OK);
-        ASSERT_EQ(builder->AddFilter(renderer.get(), u"renderer"), S_OK);
+        Graph graph;
+        graph.Assemble(u"renderer");
+        ASSERT_FALSE(HasFatalFailure());
+        auto& [builder, renderer, control, media, events] = graph;
         ASSERT_EQ(builder->RenderFile(file.c_str(), nullptr), S_OK);
         RENDERER_PARAM param{RENDERER_OUTPUT_DISCARD, nullptr, nullptr};
         ASSERT_EQ(control->SetOutput(&param), S_OK);
@@ -278,21 +277,10 @@ enum class Ending { PlayedToTheEnd, StoppedWhilePlaying, ReleasedWhilePlaying, F
 
 // A graph with its renderer playing `file` to a discarding output, ended as told.
 void PlayAndRelease(const std::filesystem::path& file, Ending ending) {
-    Ref<IGraphBuilder> builder;
-    Ref<IBaseFilter> renderer;
-    Ref<IRendererControl> control;
-    Ref<IMediaControl> media;
-    Ref<IMediaEvent> events;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               builder.out()),
-              S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_ReferenceRenderer, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IBaseFilter, renderer.out()),
-              S_OK);
-    ASSERT_EQ(renderer->QueryInterface(IID_IRendererControl, control.out()), S_OK);
-    ASSERT_EQ(builder->QueryInterface(IID_IMediaControl, media.out()), S_OK);
-    ASSERT_EQ(builder->QueryInterface(IID_IMediaEvent, events.out()), S_OK);
-    ASSERT_EQ(builder->AddFilter(renderer.get(), u"renderer"), S_OK);
+    Graph graph;
+    graph.Assemble(u"renderer");
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    auto& [builder, renderer, control, media, events] = graph;
     ASSERT_EQ(builder->RenderFile(file.u16string().c_str(), nullptr), S_OK);
     RENDERER_PARAM param{RENDERER_OUTPUT_DISCARD, nullptr, nullptr};
     ASSERT_EQ(control->SetOutput(&param), S_OK);
