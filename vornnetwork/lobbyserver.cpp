@@ -27,6 +27,16 @@ bool IsCompetitor(const PlayerInfo& player) {
     return player.dwFlags == roleCompetitor;
 }
 
+bool IsLogin(const NetMessage& message) {
+    return message.Type() == msgToServer && message.Cmd() == cmdLogin;
+}
+
+// Answers to logins that cannot be taken as they are: the client's game learns of the
+// refusal at once instead of by waiting.
+constexpr const char* kLoginIncomplete = "Login refused: incomplete login record.";
+constexpr const char* kLoginNotYours = "Login refused: a player logs in for itself only.";
+constexpr const char* kLoginRepeated = "Login refused: this player is logged in already.";
+
 void AppendBytes(std::vector<BYTE>& out, const void* bytes, std::size_t size) {
     const auto* begin = static_cast<const BYTE*>(bytes);
     out.insert(out.end(), begin, begin + size);
@@ -54,10 +64,26 @@ LobbyServer::LobbyServer(SendFunction send, ReportFunction report, TickFunction 
 
 int LobbyServer::HandleApplicationMessage(const BYTE* buffer, DWORD size, DPID idFrom, DPID idMe) {
     const auto message = NetMessage::Parse(buffer, size);
-    return message ? Route(*message, idFrom, idMe) : 0;
+    if (!message) {
+        DebugLine("HandleApplicationMessage: %d bytes from player ID=%d are no message, dropped\n",
+                  static_cast<int>(size), static_cast<int>(idFrom));
+        return 0;
+    }
+    return Route(*message, idFrom, idMe);
 }
 
 int LobbyServer::Route(const NetMessage& message, DPID idFrom, DPID idMe) {
+    // A client speaks for itself only: a message in another player's name is neither
+    // stored, reported nor forwarded.
+    if (message.IdFrom() != idFrom) {
+        DebugLine("HandleApplicationMessage: cmd %u in the name of player ID=%d sent by player "
+                  "ID=%d, dropped\n",
+                  message.Cmd(), static_cast<int>(message.IdFrom()), static_cast<int>(idFrom));
+        if (IsLogin(message)) {
+            ReplyText(idMe, idFrom, cmdRefused, kLoginNotYours);
+        }
+        return 1;
+    }
     if (message.Cmd() == cmdSetState) {
         StoreState(message, idFrom, idMe);
     }
@@ -74,8 +100,7 @@ int LobbyServer::Route(const NetMessage& message, DPID idFrom, DPID idMe) {
         }
         break;
     case msgToPlayer:
-        m_send(idMe, message.IdTo(), message, sendFlags);
-        Text("msgToPlayer", idFrom, idMe);
+        ForwardToPlayer(message, idFrom, idMe);
         break;
     case msgToGroup: {
         const auto idGroup = static_cast<INT>(message.IdTo());
@@ -91,6 +116,20 @@ int LobbyServer::Route(const NetMessage& message, DPID idFrom, DPID idMe) {
         break;
     }
     return 1;
+}
+
+void LobbyServer::ForwardToPlayer(const NetMessage& message, DPID idFrom, DPID idMe) {
+    // One player of the lobby or nobody: 0 would reach the whole session, the server's own
+    // id would come back to the server without end.
+    const DPID idTo = message.IdTo();
+    if (idTo == 0 || idTo == idMe || FindPlayer(idTo) == nullptr) {
+        DebugLine("msgToPlayer: player ID=%d is no player of the lobby, message of player ID=%d "
+                  "dropped\n",
+                  static_cast<int>(idTo), static_cast<int>(idFrom));
+        return;
+    }
+    m_send(idMe, idTo, message, sendFlags);
+    Text("msgToPlayer", idFrom, idMe);
 }
 
 void LobbyServer::StoreState(const NetMessage& message, DPID idFrom, DPID idMe) {
@@ -112,16 +151,25 @@ void LobbyServer::StoreState(const NetMessage& message, DPID idFrom, DPID idMe) 
 
 void LobbyServer::Login(const NetMessage& message, DPID idFrom, DPID idMe) {
     if (message.DataSize() < sizeof(LoginRecord)) {
-        DebugLine("Login: %d bytes from player ID=%d are no login record, dropped\n",
+        DebugLine("Login: %d bytes from player ID=%d are no login record, refused\n",
                   static_cast<int>(message.DataSize()), static_cast<int>(idFrom));
+        ReplyText(idMe, idFrom, cmdRefused, kLoginIncomplete);
         return;
     }
     const auto login = ReadRecord<LoginRecord>(message.Data());
     // A client logs in for itself only: a seat taken under another player's id would
     // overwrite that player's slot and send its replies elsewhere.
     if (login.player.idPlayer != idFrom) {
-        DebugLine("Login: player ID=%d sent by player ID=%d, dropped\n",
+        DebugLine("Login: player ID=%d sent by player ID=%d, refused\n",
                   static_cast<int>(login.player.idPlayer), static_cast<int>(idFrom));
+        ReplyText(idMe, idFrom, cmdRefused, kLoginNotYours);
+        return;
+    }
+    // A seated player that logged in again would leave its old group behind without a stop
+    // and, group after group, fill the group table with groups nobody belongs to.
+    if (FindPlayer(idFrom) != nullptr) {
+        DebugLine("Login: player ID=%d is logged in already, refused\n", static_cast<int>(idFrom));
+        ReplyText(idMe, idFrom, cmdRefused, kLoginRepeated);
         return;
     }
     const PlayerInfo record = CopyPlayerInfo(login.player);
@@ -341,9 +389,10 @@ GroupRecord* LobbyServer::EditGroup(INT idGroup) {
 
 void LobbyServer::ForwardTo(const NetMessage& message, DPID idMe,
                             const std::function<bool(const PlayerInfo&)>& include) {
-    // Failed forwards are not retried: the sender learns nothing of them.
+    // Failed forwards are not retried: the sender learns nothing of them. The server never
+    // forwards to itself.
     for (const PlayerInfo& player : Players()) {
-        if (include(player)) {
+        if (player.idPlayer != idMe && include(player)) {
             m_send(idMe, player.idPlayer, message, sendFlags);
         }
     }

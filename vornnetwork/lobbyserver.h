@@ -30,7 +30,6 @@ public:
 
     // A received application message: parsed and routed. 0 when it is too short to parse.
     int HandleApplicationMessage(const BYTE* buffer, DWORD size, DPID idFrom, DPID idMe);
-    int Route(const NetMessage& message, DPID idFrom, DPID idMe);
     // DirectPlay destroyed the player idPlayer. True when it was in the table and has been
     // removed; false leaves the departure to the caller.
     bool HandleDepartedPlayer(DPID idPlayer, DPID idFrom, DPID idMe);
@@ -53,10 +52,12 @@ private:
     std::size_t PlayerSlot(DPID idPlayer) const;
     std::size_t GroupSlot(INT idGroup) const;
 
+    int Route(const NetMessage& message, DPID idFrom, DPID idMe);
     void Login(const NetMessage& message, DPID idFrom, DPID idMe);
     void LoginSpectator(DPID idMe, const PlayerInfo& record);
     void StartGroupGame(DPID idMe, const PlayerInfo& record);
     void StopGroupGame(DPID idMe, const PlayerInfo& record);
+    void ForwardToPlayer(const NetMessage& message, DPID idFrom, DPID idMe);
     void StoreState(const NetMessage& message, DPID idFrom, DPID idMe);
     std::vector<BYTE> Snapshot(const GroupRecord& group) const;
 

@@ -106,12 +106,14 @@ void CVornLANNetwork::ReceiveMessages() {
 
 int CVornLANNetwork::HandleApplicationMessage(const BYTE* buffer, DWORD size, DPID idFrom,
                                               DPID idTo) {
+    if (bLobbyServer) {
+        return m_lobby.HandleApplicationMessage(buffer, size, idFrom, idTo);
+    }
     const auto message = NetMessage::Parse(buffer, size);
     if (!message) {
+        DebugLine("HandleApplicationMessage: %d bytes from player ID=%d are no message, dropped\n",
+                  static_cast<int>(size), static_cast<int>(idFrom));
         return 0;
-    }
-    if (bLobbyServer) {
-        return m_lobby.Route(*message, idFrom, idTo);
     }
     DeliverToGame(*message, idFrom, idTo);
     DebugLine("HandleApplicationMessage(%d) to=%d, from=%d\n", static_cast<int>(message->Cmd()),

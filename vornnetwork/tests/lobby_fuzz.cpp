@@ -46,12 +46,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(std::memcmp(bytes.data(), data, bytes.size()) == 0);
     }
 
-    // The message being routed: its forwards carry whatever a client put in them, so only
-    // the server's own replies are held to the snapshot's size.
+    // The message being routed and its sender: its forwards carry whatever a client put in
+    // them, so only the server's own replies are held to the snapshot's size. Every send
+    // goes to a player of the lobby or back to the sender, never to 0 or to the server, and
+    // a forward always speaks for its own sender.
     std::vector<BYTE> routed;
+    DPID sender = 0;
     LobbyServer lobby(
-        [&lobby, &routed](DPID idFrom, DPID, const NetMessage& message, DWORD flags) {
+        [&lobby, &routed, &sender](DPID idFrom, DPID idTarget, const NetMessage& message,
+                                   DWORD flags) {
             Check(idFrom == kServer && flags == LobbyServer::sendFlags);
+            Check(idTarget != kServer && idTarget != 0);
+            Check(idTarget == sender || lobby.FindPlayer(idTarget) != nullptr);
+            Check(message.IdFrom() == kServer || message.IdFrom() == sender);
             if (message.Cmd() == cmdSpectatorSnapshot && message.Serialise() != routed) {
                 const PlayerInfo* spectator = lobby.FindPlayer(message.IdTo());
                 Check(spectator != nullptr);
@@ -68,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t at = 0;
     while (size - at >= 4) {
         const std::uint8_t kind = data[at];
-        const DPID sender = 2 + data[at + 1] % 16;
+        sender = 2 + data[at + 1] % 16;
         const std::size_t length =
             std::min<std::size_t>(data[at + 2] | data[at + 3] << 8, size - at - 4);
         const std::uint8_t* bytes = data + at + 4;

@@ -1,12 +1,14 @@
 // The lobby server on received buffers with a recording send function: seats, starts and
 // stops of groups, spectators and their snapshot, routing, departures and full tables.
 #include "lobbyserver.h"
+#include "win32/extensions.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,35 @@ DWORD SeedOf(const NetMessage& start) {
 
 BYTE RoleOf(const NetMessage& start) {
     return start.Data()[4];
+}
+
+// The debug lines written while it lives.
+class DebugLines {
+public:
+    DebugLines()
+        : previous_(win32::SetDebugOutputSink([this](const char* text) {
+              std::lock_guard guard(lock_);
+              lines_.emplace_back(text);
+          })) {}
+    ~DebugLines() { win32::SetDebugOutputSink(previous_); }
+    DebugLines(const DebugLines&) = delete;
+    DebugLines& operator=(const DebugLines&) = delete;
+
+    std::vector<std::string> Lines() const {
+        std::lock_guard guard(lock_);
+        return lines_;
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::vector<std::string> lines_;
+    win32::DebugOutputSink previous_;
+};
+
+int CountContaining(const std::vector<std::string>& lines, const std::string& part) {
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&part](const auto& line) {
+        return line.find(part) != std::string::npos;
+    }));
 }
 
 std::vector<BYTE> LoginBytes(const PlayerInfo& player, const GameInfo& game) {
@@ -438,14 +469,57 @@ TEST_F(Lobby, MessagesToAllReachEveryPlayerButTheSenderInTableOrder) {
     EXPECT_TRUE(TakeReports().empty());
 }
 
-TEST_F(Lobby, MessagesToAPlayerGoToItsIdWhetherSeatedOrNot) {
+TEST_F(Lobby, MessagesToAPlayerGoToThatPlayerOfTheLobbyOnly) {
     StartGroupFive();
+    Login(8, 6, roleCompetitor, "dan");
+    TakeSent();
+    TakeReports();
+    const DebugLines debug;
     SendFrom(2, 77, msgToPlayer, 3, "psst");
-    SendFrom(2, 77, msgToPlayer, 99, "anyone");
+    SendFrom(2, 77, msgToPlayer, 8, "other group");
     const auto forwards = TakeSent();
-    EXPECT_EQ(Targets(forwards), (std::vector<DPID>{3, 99}));
-    EXPECT_EQ(PayloadText(forwards[1].message), "anyone");
+    EXPECT_EQ(Targets(forwards), (std::vector<DPID>{3, 8}));
+    EXPECT_EQ(PayloadText(forwards[1].message), "other group");
     EXPECT_EQ(Texts(TakeReports()), (std::vector<std::string>{"msgToPlayer", "msgToPlayer"}));
+    EXPECT_TRUE(debug.Lines().empty());
+
+    // Nobody of the lobby: dropped with a debug line each, and nothing for the server's game.
+    for (const DPID idTo : {DPID{99}, DPID{0}, kServer}) {
+        SendFrom(2, 77, msgToPlayer, idTo, "nowhere");
+        EXPECT_TRUE(TakeSent().empty()) << idTo;
+        EXPECT_TRUE(TakeReports().empty()) << idTo;
+    }
+    ASSERT_EQ(debug.Lines().size(), 3u);
+    EXPECT_EQ(debug.Lines()[0],
+              "msgToPlayer: player ID=99 is no player of the lobby, message of player ID=2 "
+              "dropped\n");
+    EXPECT_NE(debug.Lines()[2].find("player ID=1 is no player"), std::string::npos);
+}
+
+TEST_F(Lobby, MessagesInAnotherPlayersNameAreNeitherForwardedStoredNorReported) {
+    StartGroupFive();
+    Login(7, 5, roleSpectator, "eve");
+    TakeSent();
+    TakeReports();
+    const DebugLines debug;
+    // Player 9 writes alice's id (2) into each kind of message.
+    const auto forged = [this](UINT cmd, BYTE type, DWORD idTo) {
+        Receive(9, NetMessage(cmd, type, 2, idTo, "forged", 6).Serialise());
+    };
+    forged(77, msgToPlayer, 3);
+    forged(77, msgToGroup, 5);
+    forged(77, msgToAll, 0);
+    forged(cmdSetState, msgToGroup, 5);
+    forged(cmdToServer, msgToServer, 0);
+    EXPECT_TRUE(TakeSent().empty());
+    EXPECT_TRUE(TakeReports().empty());
+    EXPECT_EQ(lobby->FindGroup(5)->nStateSize, 0u);
+    ASSERT_EQ(debug.Lines().size(), 5u);
+    EXPECT_EQ(debug.Lines()[0], "HandleApplicationMessage: cmd 77 in the name of player ID=2 sent "
+                                "by player ID=9, dropped\n");
+    // Even a seated player cannot speak for its neighbour.
+    Receive(3, NetMessage(77, msgToGroup, 2, 5, "cue", 3).Serialise());
+    EXPECT_TRUE(TakeSent().empty());
 }
 
 TEST_F(Lobby, MessagesToTheServerAreReportedOnlyForItsOwnCommand) {
@@ -542,29 +616,59 @@ TEST_F(Lobby, WithTheGroupTableFullANewGroupsCompetitorsAreNeverStarted) {
 
 // --- Received data that does not hold what it claims ---
 
-TEST_F(Lobby, AShortLoginIsDropped) {
+TEST_F(Lobby, AShortLoginIsRefusedToItsSender) {
+    const DebugLines debug;
     const PlayerInfo player{2, 0, 5, 0, "alice", ""};
     Receive(2, NetMessage(cmdLogin, msgToServer, 2, 0, &player, sizeof player).Serialise());
+    ExpectRefused(2, "Login refused: incomplete login record.");
     auto bytes = LoginBytes(player, GameInfo{});
-    bytes.pop_back(); // one byte short of the payload it announces
+    bytes.pop_back(); // one byte short of the payload it announces: no message at all
     EXPECT_EQ(
         lobby->HandleApplicationMessage(bytes.data(), static_cast<DWORD>(bytes.size()), 2, kServer),
         0);
     EXPECT_TRUE(lobby->Players().empty());
     EXPECT_TRUE(TakeReports().empty());
     EXPECT_TRUE(TakeSent().empty());
+    EXPECT_EQ(
+        debug.Lines(),
+        (std::vector<std::string>{
+            "Login: 272 bytes from player ID=2 are no login record, refused\n",
+            "HandleApplicationMessage: 692 bytes from player ID=2 are no message, dropped\n"}));
 }
 
-TEST_F(Lobby, ALoginForAnotherPlayersIdIsDropped) {
+TEST_F(Lobby, ALoginForAnotherPlayersIdIsRefusedToItsSender) {
     Login(2, 5, roleCompetitor, "alice");
     TakeReports();
+    TakeSent();
+    const DebugLines debug;
     // Player 9 claims alice's seat: her slot and her replies stay hers.
     const PlayerInfo forged{2, 0, 5, 0, "mallory", ""};
     Receive(9, LoginBytes(forged, GameInfo{}));
+    ExpectRefused(9, "Login refused: a player logs in for itself only.");
+    // The same with the header in alice's name as well.
+    const LoginRecord login{forged, GameInfo{}};
+    Receive(9, NetMessage(cmdLogin, msgToServer, 2, 0, &login, sizeof login).Serialise());
+    ExpectRefused(9, "Login refused: a player logs in for itself only.");
     EXPECT_STREQ(lobby->FindPlayer(2)->szName, "alice");
     EXPECT_EQ(lobby->FindPlayer(9), nullptr);
+    EXPECT_EQ(lobby->Players().size(), 1u);
     EXPECT_TRUE(TakeReports().empty());
-    EXPECT_TRUE(TakeSent().empty());
+    EXPECT_EQ(debug.Lines().size(), 2u);
+}
+
+TEST_F(Lobby, ASeatedPlayerLoggingInAgainIsRefusedAndKeepsItsSeat) {
+    StartGroupFive();
+    const DebugLines debug;
+    Login(2, 9, roleCompetitor, "alice elsewhere");
+    ExpectRefused(2, "Login refused: this player is logged in already.");
+    Login(3, 5, roleSpectator, "bob watching");
+    ExpectRefused(3, "Login refused: this player is logged in already.");
+    EXPECT_TRUE(TakeReports().empty());
+    EXPECT_STREQ(lobby->FindPlayer(2)->szName, "alice");
+    EXPECT_EQ(lobby->FindPlayer(3)->dwFlags, roleCompetitor);
+    ASSERT_EQ(lobby->Groups().size(), 1u); // no group 9 left behind
+    EXPECT_TRUE(lobby->FindGroup(5)->bStarted);
+    EXPECT_EQ(CountContaining(debug.Lines(), "logged in already"), 2);
 }
 
 TEST_F(Lobby, UnterminatedTextsInALoginAreCutAt127Characters) {
