@@ -5,8 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -104,6 +109,168 @@ TEST_F(LobbyGames, CompetitorsStartSpectatorsWatchAndAThirdCompetitorIsTurnedAwa
     EXPECT_EQ(WaitFor(server, "message cmd 5 type 1 from 0 to 1 size 50 \"Remove player"),
               "message cmd 5 type 1 from 0 to 1 size 50 \"Remove player ''bob'' from group 5, "
               "player ID = 3\"");
+}
+
+// Every line the process writes until it has been silent for `silenceMs`.
+std::vector<std::string> ReadUntilSilent(PeerProcess& process, int silenceMs) {
+    std::vector<std::string> lines;
+    for (;;) {
+        std::string line = process.ReadLine(silenceMs);
+        if (line == "peer silent" || line == "peer gone") {
+            return lines;
+        }
+        lines.push_back(std::move(line));
+    }
+}
+
+// The chat lines (cmd 100) among a game's lines.
+std::vector<std::string> ChatLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> chat;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(chat),
+                 [](const std::string& line) { return line.starts_with("message cmd 100 "); });
+    return chat;
+}
+
+int CountContaining(const std::vector<std::string>& lines, const std::string& part) {
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&part](const auto& line) {
+        return line.find(part) != std::string::npos;
+    }));
+}
+
+// CPU time (user and system, in clock ticks) and resident memory (kB) of a process.
+struct Usage {
+    long ticks = 0;
+    long residentKb = 0;
+};
+
+Usage UsageOf(pid_t pid) {
+    Usage usage;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The fields after the command name, which may hold blanks, start after its ')'.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    for (int index = 3; index <= 15 && fields >> field; ++index) {
+        if (index == 14 || index == 15) {
+            usage.ticks += std::stol(field);
+        }
+    }
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmRSS:")) {
+            usage.residentKb = std::stol(line.substr(6));
+        }
+    }
+    return usage;
+}
+
+// A raw DirectPlay client in the lobby: it writes to the server's id, to 0 and to ids nobody
+// has, in the names of other players, and sends forged, short and cut logins, while two
+// competitors and a spectator play on. Afterwards each honest game has exactly its
+// messages, from their real senders, the raw client has an answer for each refused login,
+// the seats and the group's state are unchanged and the server is idle again.
+TEST_F(LobbyGames, AHostileClientNeitherDisturbsTheGamesNorKeepsTheServerBusy) {
+    PeerProcess server(VORN_LOBBY_DEMO_PROGRAM, {"server", "0", "lobby"});
+    ASSERT_TRUE(server.ReadLine(kLineWaitMs).starts_with("open hr 00000000 id 1 "));
+    PeerProcess alice(VORN_LOBBY_DEMO_PROGRAM, {"player", "5", "alice"});
+    ASSERT_TRUE(alice.ReadLine(kLineWaitMs).starts_with("open hr 00000000 id 2 "));
+    PeerProcess bob(VORN_LOBBY_DEMO_PROGRAM, {"player", "5", "bob"});
+    ASSERT_TRUE(bob.ReadLine(kLineWaitMs).starts_with("open hr 00000000 id 3 "));
+    ASSERT_TRUE(WaitFor(alice, "message cmd 1 ").starts_with("message cmd 1 "));
+    ASSERT_TRUE(WaitFor(bob, "message cmd 1 ").starts_with("message cmd 1 "));
+    ASSERT_TRUE(alice.Send("state board"));
+    ASSERT_EQ(WaitFor(bob, "message cmd 8 "), "message cmd 8 type 3 from 2 to 5 size 6 \"board\"");
+    PeerProcess eve(VORN_LOBBY_DEMO_PROGRAM, {"spectator", "5", "eve"});
+    ASSERT_TRUE(eve.ReadLine(kLineWaitMs).starts_with("open hr 00000000 id 4 "));
+    ASSERT_TRUE(WaitFor(eve, "message cmd 9 ").starts_with("message cmd 9 "));
+    PeerProcess raw(VORN_RAW_CLIENT_PROGRAM);
+    ASSERT_EQ(raw.Command("join"), "joined hr 00000000 id 5");
+    ReadUntilSilent(server, 500);
+    const Usage before = UsageOf(server.Pid());
+
+    // Honest play, with the hostile client's messages in between (DirectPlay target 1 is
+    // the server, 0 reaches it as well).
+    const auto chat = [](PeerProcess& game, const std::string& command, const std::string& tag) {
+        for (int i = 0; i < 5; ++i) {
+            ASSERT_TRUE(game.Send(command + " " + tag + std::to_string(i)));
+        }
+    };
+    const std::vector<std::string> hostile = {
+        "send 1 100 2 5 1 300 to the server itself",
+        "send 0 100 2 5 1 300 to the server itself",
+        "send 1 100 2 5 0 20 to everybody",
+        "send 1 100 2 5 77 20 to nobody",
+        "send 1 100 2 5 4294967295 20 to nobody",
+        "send 1 100 3 2 5 20 forged group",
+        "send 1 100 0 3 0 20 forged all",
+        "send 1 100 2 2 4 20 forged whisper",
+        "send 1 8 3 2 5 1 forged state",
+        "send 1 10 1 2 0 1 forged server",
+        "login 1 5 2 0 5 676",
+        "login 1 2 5 0 5 676",
+        "login 1 5 5 0 5 272",
+        "short 1 10",
+        "short 1 40",
+        "send 1 7 2 1 2 3 forged refusal from the server",
+    };
+    chat(alice, "group", "a");
+    for (std::size_t i = 0; i < hostile.size(); ++i) {
+        ASSERT_EQ(raw.Command(hostile[i]), "sent hr 00000000") << hostile[i];
+        if (i == 5) {
+            chat(bob, "group", "b");
+        } else if (i == 10) {
+            chat(eve, "all", "e");
+        }
+    }
+    chat(alice, "to 3", "p");
+    // Its own competitor's seat in a full group: refused like anyone's.
+    ASSERT_EQ(raw.Command("login 1 5 5 0 5 676"), "sent hr 00000000");
+
+    EXPECT_EQ(raw.Command("drain 1500"),
+              "drained 4; 7 2 1 5 49 Login refused: a player logs in for itself only."
+              "; 7 2 1 5 49 Login refused: a player logs in for itself only."
+              "; 7 2 1 5 40 Login refused: incomplete login record."
+              "; 7 2 1 5 64 Sorry, we have all competitors already.\\nTry other group please.");
+
+    // Each honest game: its chat, complete, from the real senders, and nothing forged.
+    const auto expectChat = [](PeerProcess& game, const std::map<std::string, std::string>& from,
+                               int expected) {
+        const auto lines = ReadUntilSilent(game, 1000);
+        const auto chatLines = ChatLines(lines);
+        EXPECT_EQ(static_cast<int>(chatLines.size()), expected);
+        for (const std::string& line : chatLines) {
+            const std::string text = line.substr(line.find('"') + 1, 1);
+            ASSERT_TRUE(from.contains(text)) << line;
+            EXPECT_NE(line.find(" from " + from.at(text) + " "), std::string::npos) << line;
+        }
+        EXPECT_EQ(CountContaining(lines, "forged"), 0);
+        EXPECT_EQ(CountContaining(lines, "message cmd 7 "), 0);
+    };
+    expectChat(alice, {{"b", "3"}, {"e", "4"}}, 10);
+    expectChat(bob, {{"a", "2"}, {"e", "4"}, {"p", "2"}}, 15);
+    expectChat(eve, {{"a", "2"}, {"b", "3"}}, 10);
+
+    // The server's game: one "msgToPlayer" per honest whisper, the raw client's own login
+    // text, and nothing in anybody else's name.
+    const auto reports = ReadUntilSilent(server, 1000);
+    EXPECT_EQ(CountContaining(reports, "\"msgToPlayer\""), 5);
+    EXPECT_EQ(CountContaining(reports, "Login ''mallory''"), 1);
+    EXPECT_EQ(CountContaining(reports, "message cmd 4 "), 0);
+    EXPECT_EQ(CountContaining(reports, "message cmd 8 "), 0);
+    EXPECT_EQ(CountContaining(reports, "message cmd 10 "), 0);
+
+    // Idle again: no CPU time to speak of over two seconds, memory where it was.
+    const Usage idle = UsageOf(server.Pid());
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const Usage after = UsageOf(server.Pid());
+    EXPECT_LE(after.ticks - idle.ticks, 10) << "CPU ticks of the server in 2 s";
+    EXPECT_LE(after.residentKb - before.residentKb, 4096) << before.residentKb << " kB before";
+
+    // The seats are alice's and bob's, and the group's state is the one alice sent.
+    PeerProcess zed(VORN_LOBBY_DEMO_PROGRAM, {"spectator", "5", "zed"});
+    ASSERT_TRUE(zed.ReadLine(kLineWaitMs).starts_with("open hr 00000000 id 6 "));
+    EXPECT_EQ(WaitFor(zed, "message cmd 9 "), "message cmd 9 type 2 from 1 to 6 size 562 "
+                                              "competitor 2 alice competitor 3 bob state 6 bytes");
 }
 
 } // namespace
