@@ -1,12 +1,19 @@
 #include "windows.h"
 #include "winreg.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <strings.h>
@@ -15,6 +22,15 @@
 #include <vector>
 
 namespace {
+
+__attribute__((format(printf, 1, 2))) void DebugLine(const char* format, ...) {
+    char line[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    OutputDebugStringA(line);
+}
 
 struct CaseInsensitiveLess {
     bool operator()(const std::string& a, const std::string& b) const {
@@ -78,15 +94,30 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
-std::string Unescape(const std::string& text) {
+std::optional<BYTE> HexByte(char high, char low) {
+    BYTE value = 0;
+    const char digits[2] = {high, low};
+    const auto [end, error] = std::from_chars(digits, digits + 2, value, 16);
+    if (error != std::errc{} || end != digits + 2) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Nothing when an escape is not '%' and two hex digits.
+std::optional<std::string> Unescape(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
-            i += 2;
-        } else {
+        if (text[i] != '%') {
             out.push_back(text[i]);
+            continue;
         }
+        const auto byte = i + 2 < text.size() ? HexByte(text[i + 1], text[i + 2]) : std::nullopt;
+        if (!byte) {
+            return std::nullopt;
+        }
+        out.push_back(static_cast<char>(*byte));
+        i += 2;
     }
     return out;
 }
@@ -104,15 +135,88 @@ std::string Hex(const std::vector<BYTE>& data) {
     return out;
 }
 
-std::vector<BYTE> Unhex(const std::string& text) {
+// Nothing unless the text is "-" or pairs of hex digits.
+std::optional<std::vector<BYTE>> Unhex(const std::string& text) {
     std::vector<BYTE> data;
     if (text == "-") {
         return data;
     }
-    for (size_t i = 0; i + 1 < text.size(); i += 2) {
-        data.push_back(static_cast<BYTE>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    if (text.empty() || text.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    for (size_t i = 0; i < text.size(); i += 2) {
+        const auto byte = HexByte(text[i], text[i + 1]);
+        if (!byte) {
+            return std::nullopt;
+        }
+        data.push_back(*byte);
     }
     return data;
+}
+
+std::optional<DWORD> Decimal(const std::string& text) {
+    DWORD value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The blank-separated fields of a line. Nothing when the line holds a byte that a saved
+// line never holds, or more fields than `maxFields`.
+std::optional<std::vector<std::string>> Fields(const std::string& line, size_t maxFields) {
+    if (std::any_of(line.begin(), line.end(),
+                    [](char c) { return c != ' ' && (c < '!' || c > '~'); })) {
+        return std::nullopt;
+    }
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; in >> field;) {
+        fields.push_back(std::move(field));
+    }
+    if (fields.size() > maxFields) {
+        return std::nullopt;
+    }
+    return fields;
+}
+
+// The names of a key line's path, the first a predefined key; nothing when damaged.
+std::optional<KeyPath> ParseKeyPath(const std::string& text) {
+    KeyPath names;
+    std::stringstream parts(text);
+    for (std::string part; std::getline(parts, part, '\\');) {
+        auto name = Unescape(part);
+        if (!name || name->empty()) {
+            return std::nullopt;
+        }
+        names.push_back(std::move(*name));
+    }
+    if (text.ends_with('\\') || names.empty() ||
+        (names[0] != "HKEY_CLASSES_ROOT" && names[0] != "HKEY_CURRENT_USER" &&
+         names[0] != "HKEY_LOCAL_MACHINE")) {
+        return std::nullopt;
+    }
+    return names;
+}
+
+struct ValueLine {
+    std::string name;
+    Value value;
+};
+
+// "V type data [name]"; nothing when damaged.
+std::optional<ValueLine> ParseValue(const std::vector<std::string>& fields) {
+    if (fields.size() < 3) {
+        return std::nullopt;
+    }
+    const auto type = Decimal(fields[1]);
+    auto data = Unhex(fields[2]);
+    auto name = fields.size() == 4 ? Unescape(fields[3]) : std::string();
+    if (!type || !data || !name) {
+        return std::nullopt;
+    }
+    return ValueLine{std::move(*name), Value{*type, std::move(*data)}};
 }
 
 void Save(std::ostream& out, const Key& key, const std::string& path) {
@@ -125,25 +229,48 @@ void Save(std::ostream& out, const Key& key, const std::string& path) {
     }
 }
 
-// The whole registry as kept in its file. A Transaction holds the file lock, reads the
-// file and writes it back at the end when something changed.
+bool WriteAll(int fd, const std::string& text) {
+    for (size_t written = 0; written < text.size();) {
+        const ssize_t n = write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Makes a rename in the folder durable.
+void SyncFolder(const std::filesystem::path& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+// The whole registry as kept in its file. A Transaction holds the file lock and reads the
+// file; Commit writes it back when something changed. Reading never throws: a damaged line
+// is skipped with a debug line, and what it held is simply not there.
 class Transaction {
 public:
     Transaction() : file_(RegistryFile()) {
-        std::filesystem::create_directories(file_.parent_path());
+        std::error_code error;
+        std::filesystem::create_directories(file_.parent_path(), error);
         const std::string lockName = file_.string() + ".lock";
         lockFd_ = open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (lockFd_ < 0 || flock(lockFd_, LOCK_EX) != 0) {
+            DebugLine("registry: cannot lock %s: %s\n", lockName.c_str(), std::strerror(errno));
             ok_ = false;
             return;
         }
-        Load();
+        ok_ = Load();
     }
 
     ~Transaction() {
-        if (ok_ && modified_) {
-            Store();
-        }
         if (lockFd_ >= 0) {
             flock(lockFd_, LOCK_UN);
             close(lockFd_);
@@ -155,6 +282,23 @@ public:
 
     bool ok() const { return ok_; }
     void MarkModified() { modified_ = true; }
+
+    // Writes the registry back when it changed; false when the file could not be written,
+    // which leaves the file as it was.
+    bool Commit() {
+        if (!ok_ || !modified_) {
+            return ok_;
+        }
+        if (damaged_) {
+            // The damaged lines are not written again: the file as it was stays beside it.
+            std::error_code error;
+            std::filesystem::copy_file(file_, file_.string() + ".damaged",
+                                       std::filesystem::copy_options::overwrite_existing, error);
+        }
+        ok_ = Store();
+        modified_ = false;
+        return ok_;
+    }
 
     Key* Find(const KeyPath& path) {
         Key* key = &root_;
@@ -183,64 +327,92 @@ public:
     }
 
 private:
-    void Load() {
-        std::ifstream in(file_);
+    bool Load() {
+        std::ifstream in(file_, std::ios::binary);
         if (!in) {
-            return; // no registry yet: empty
-        }
-        std::string line;
-        Key* current = nullptr;
-        while (std::getline(in, line)) {
-            std::istringstream fields(line);
-            std::string tag;
-            fields >> tag;
-            if (tag == "K") {
-                std::string path;
-                fields >> path;
-                KeyPath names;
-                std::stringstream parts(path);
-                std::string part;
-                while (std::getline(parts, part, '\\')) {
-                    names.push_back(Unescape(part));
-                }
-                bool created = false;
-                current = &Create(names, created);
-            } else if (tag == "V" && current != nullptr) {
-                Value value;
-                std::string data, name;
-                fields >> value.type >> data;
-                fields >> name;
-                value.data = Unhex(data);
-                current->values[Unescape(name)] = std::move(value);
+            if (errno == ENOENT) {
+                return true; // no registry yet: empty
             }
+            DebugLine("registry: cannot read %s: %s\n", file_.c_str(), std::strerror(errno));
+            return false;
         }
+        std::ostringstream contents;
+        contents << in.rdbuf();
+        if (in.bad()) {
+            DebugLine("registry: cannot read %s\n", file_.c_str());
+            return false;
+        }
+        Parse(contents.str());
         modified_ = false;
+        return true;
     }
 
-    void Store() {
-        const std::filesystem::path temporary = file_.string() + ".new";
-        {
-            std::ofstream out(temporary, std::ios::trunc);
-            for (const auto& [name, key] : root_.subkeys) {
-                Save(out, key, Escape(name));
-            }
-            out.flush();
-            if (!out) {
-                ok_ = false;
+    void Parse(const std::string& text) {
+        Key* current = nullptr;
+        size_t start = 0;
+        for (int number = 1; start < text.size(); ++number) {
+            const size_t end = text.find('\n', start);
+            if (end == std::string::npos) {
+                // Every saved line ends with a line break: this one was cut short.
+                Skip(number, "is truncated");
                 return;
             }
+            const std::string line = text.substr(start, end - start);
+            start = end + 1;
+            const auto fields = Fields(line, 4);
+            if (!fields || fields->empty() || ((*fields)[0] != "K" && (*fields)[0] != "V")) {
+                Skip(number, "is damaged");
+            } else if ((*fields)[0] == "K") {
+                const auto path = fields->size() == 2 ? ParseKeyPath((*fields)[1]) : std::nullopt;
+                bool created = false;
+                current = path ? &Create(*path, created) : nullptr;
+                if (!path) {
+                    Skip(number, "is damaged");
+                }
+            } else if (auto value = ParseValue(*fields); !value) {
+                Skip(number, "is damaged");
+            } else if (current == nullptr) {
+                Skip(number, "belongs to no key");
+            } else {
+                current->values[value->name] = std::move(value->value);
+            }
         }
-        std::error_code error;
-        std::filesystem::rename(temporary, file_, error);
-        if (error) {
-            ok_ = false;
+    }
+
+    void Skip(int number, const char* what) {
+        DebugLine("registry: line %d of %s %s, skipped\n", number, file_.c_str(), what);
+        damaged_ = true;
+    }
+
+    // Into a temporary file beside the registry, made durable, then renamed over it: a
+    // save that fails or is cut short leaves the registry as it was.
+    bool Store() {
+        std::ostringstream text;
+        for (const auto& [name, key] : root_.subkeys) {
+            Save(text, key, Escape(name));
         }
+        const std::string temporary = file_.string() + ".new";
+        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        bool written = fd >= 0 && WriteAll(fd, text.str()) && fsync(fd) == 0;
+        const int error = errno;
+        if (fd >= 0 && close(fd) != 0) {
+            written = false;
+        }
+        if (written && rename(temporary.c_str(), file_.c_str()) == 0) {
+            SyncFolder(file_.parent_path());
+            return true;
+        }
+        DebugLine("registry: cannot write %s: %s\n", file_.c_str(),
+                  std::strerror(written ? errno : error));
+        unlink(temporary.c_str());
+        return false;
     }
 
     std::filesystem::path file_;
     int lockFd_ = -1;
     bool ok_ = true;
     bool modified_ = false;
+    bool damaged_ = false;
     Key root_;
 };
 
@@ -312,6 +484,9 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REG
     }
     bool created = false;
     registry.Create(path, created);
+    if (!registry.Commit()) {
+        return ERROR_CANTWRITE;
+    }
     if (lpdwDisposition != nullptr) {
         *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     }
@@ -367,7 +542,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, c
                                           : std::vector<BYTE>()};
     key->values[lpValueName != nullptr ? lpValueName : ""] = std::move(value);
     registry.MarkModified();
-    return ERROR_SUCCESS;
+    return registry.Commit() ? ERROR_SUCCESS : ERROR_CANTWRITE;
 }
 
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
@@ -426,7 +601,7 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
         return ERROR_FILE_NOT_FOUND;
     }
     registry.MarkModified();
-    return ERROR_SUCCESS;
+    return registry.Commit() ? ERROR_SUCCESS : ERROR_CANTWRITE;
 }
 
 namespace {
@@ -459,7 +634,7 @@ LONG DeleteKey(HKEY hKey, LPCSTR lpSubKey, bool withSubkeys) {
     }
     parent->subkeys.erase(found);
     registry.MarkModified();
-    return ERROR_SUCCESS;
+    return registry.Commit() ? ERROR_SUCCESS : ERROR_CANTWRITE;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // regsvr32 [/u] [/s] library: loads an in-process server and calls its
 // DllRegisterServer, or DllUnregisterServer with /u.
 #include "objbase.h"
+#include "win32/extensions.h"
 #include "windows.h"
 
 #include <climits>
@@ -19,6 +20,40 @@ constexpr int exitNoEntryPoint = 4;
 constexpr int exitCallFailed = 5;
 
 using EntryPoint = HRESULT (*)();
+
+// What a failure of the entry point means for the user, when it is one we can name.
+const char* Meaning(HRESULT hr) {
+    if (hr == HRESULT_FROM_WIN32(ERROR_CANTWRITE)) {
+        return ": the registry file could not be written";
+    }
+    if (hr == HRESULT_FROM_WIN32(ERROR_BADDB)) {
+        return ": the registry file could not be read";
+    }
+    if (hr == TYPE_E_REGISTRYACCESS || hr == SELFREG_E_TYPELIB) {
+        return ": the type library's registry entries could not be written or removed";
+    }
+    if (hr == SELFREG_E_CLASS) {
+        return ": the classes could not be registered";
+    }
+    return "";
+}
+
+// The registry's own lines (damaged lines it skipped, files it could not read or write) go
+// to the error output; every other debug line goes where the environment sends it.
+void ShowRegistryLines() {
+    const bool showAll = [] {
+        const char* target = std::getenv("WIN32_DEBUG_OUTPUT");
+        return target != nullptr && std::strcmp(target, "stderr") == 0;
+    }();
+    win32::SetDebugOutputSink([showAll](const char* text) {
+        constexpr char prefix[] = "registry: ";
+        if (std::strncmp(text, prefix, sizeof prefix - 1) == 0) {
+            std::fprintf(stderr, "regsvr32: %s", text);
+        } else if (showAll) {
+            std::fputs(text, stderr);
+        }
+    });
+}
 
 int Run(const std::string& library, bool unregister, bool silent) {
     char fullPath[PATH_MAX];
@@ -42,8 +77,8 @@ int Run(const std::string& library, bool unregister, bool silent) {
         const HRESULT hr = entry();
         CoUninitialize();
         if (FAILED(hr)) {
-            std::fprintf(stderr, "regsvr32: %s in %s failed with 0x%08X\n", entryName, fullPath,
-                         static_cast<unsigned>(hr));
+            std::fprintf(stderr, "regsvr32: %s in %s failed with 0x%08X%s\n", entryName, fullPath,
+                         static_cast<unsigned>(hr), Meaning(hr));
             code = exitCallFailed;
         } else if (!silent) {
             std::printf("%s in %s succeeded.\n", entryName, fullPath);
@@ -76,5 +111,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: regsvr32 [/u] [/s] library\n");
         return exitUsage;
     }
+    ShowRegistryLines();
     return Run(library, unregister, silent);
 }
