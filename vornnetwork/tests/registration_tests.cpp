@@ -2,10 +2,15 @@
 
 #include "com/text.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
+#include <sys/wait.h>
+#include <utility>
 
 namespace {
 
@@ -41,6 +46,23 @@ int RunRegsvr32(const std::string& arguments) {
     const std::string command =
         std::string(REGSVR32_PROGRAM) + " /s " + arguments + " " + VORNNETWORK_LIBRARY;
     return std::system(command.c_str());
+}
+
+// Exit code and everything regsvr32 wrote to its outputs.
+std::pair<int, std::string> RunRegsvr32WithOutput(const std::string& arguments) {
+    const std::string command =
+        std::string(REGSVR32_PROGRAM) + " " + arguments + " " + VORNNETWORK_LIBRARY + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    if (pipe == nullptr) {
+        return {-1, output};
+    }
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
 std::string LibraryPath() {
@@ -114,6 +136,34 @@ TEST(Registration, ClientProcessCreatesTheObjectByProgId) {
     EXPECT_NE(std::system(VORN_CLIENT_PROGRAM), 0); // not registered yet
     ASSERT_EQ(RunRegsvr32(""), 0);
     EXPECT_EQ(std::system(VORN_CLIENT_PROGRAM), 0);
+}
+
+TEST(Registration, Regsvr32ReportsDamagedLinesAndAFileItCannotWrite) {
+    const std::filesystem::path file = UseFreshRegistry();
+    std::ofstream(file) << "K HKEY_CLASSES_ROOT\\Other\nV 1 ZZ \nV 1 6F6B00 kept\nV 1 41";
+    const auto [code, output] = RunRegsvr32WithOutput("/s");
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_EQ(output, "regsvr32: registry: line 2 of " + file.string() +
+                          " is damaged, skipped\nregsvr32: registry: line 4 of " + file.string() +
+                          " is truncated, skipped\n");
+    EXPECT_EQ(ReadText("Other", "kept"), "ok");
+    EXPECT_EQ(ReadText("VornNetwork.VornLANNetwork\\CLSID"), clsidText);
+
+    // The temporary file beside the registry cannot be made: the failure is named, and the
+    // registration stays.
+    const std::filesystem::path blocker = file.string() + ".new";
+    std::filesystem::create_directory(blocker);
+    const auto [failed, message] = RunRegsvr32WithOutput("/s /u");
+    std::filesystem::remove(blocker);
+    EXPECT_EQ(failed, 5);
+    EXPECT_NE(
+        message.find("regsvr32: registry: cannot write " + file.string() + ": Is a directory\n"),
+        std::string::npos)
+        << message;
+    EXPECT_NE(message.find("failed with 0x800703F5: the registry file could not be written\n"),
+              std::string::npos)
+        << message;
+    EXPECT_EQ(ReadText("VornNetwork.VornLANNetwork\\CLSID"), clsidText);
 }
 
 } // namespace

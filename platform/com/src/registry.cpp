@@ -10,7 +10,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -229,6 +228,22 @@ void Save(std::ostream& out, const Key& key, const std::string& path) {
     }
 }
 
+// 0, or the error that ended the reading.
+int ReadAll(int fd, std::string& text) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n == 0) {
+            return 0;
+        }
+        if (n > 0) {
+            text.append(buffer, static_cast<size_t>(n));
+        } else if (errno != EINTR) {
+            return errno;
+        }
+    }
+}
+
 bool WriteAll(int fd, const std::string& text) {
     for (size_t written = 0; written < text.size();) {
         const ssize_t n = write(fd, text.data() + written, text.size() - written);
@@ -328,21 +343,20 @@ public:
 
 private:
     bool Load() {
-        std::ifstream in(file_, std::ios::binary);
-        if (!in) {
-            if (errno == ENOENT) {
-                return true; // no registry yet: empty
-            }
-            DebugLine("registry: cannot read %s: %s\n", file_.c_str(), std::strerror(errno));
+        const int fd = open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) {
+            return true; // no registry yet: empty
+        }
+        std::string text;
+        const int error = fd < 0 ? errno : ReadAll(fd, text);
+        if (fd >= 0) {
+            close(fd);
+        }
+        if (error != 0) {
+            DebugLine("registry: cannot read %s: %s\n", file_.c_str(), std::strerror(error));
             return false;
         }
-        std::ostringstream contents;
-        contents << in.rdbuf();
-        if (in.bad()) {
-            DebugLine("registry: cannot read %s\n", file_.c_str());
-            return false;
-        }
-        Parse(contents.str());
+        Parse(text);
         modified_ = false;
         return true;
     }
