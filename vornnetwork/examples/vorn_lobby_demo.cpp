@@ -34,11 +34,16 @@ constexpr GUID kApplication{
 
 std::mutex outputLock;
 
-void PrintLine(const std::string& line) {
-    std::lock_guard guard(outputLock);
+// One line on standard output; the caller holds outputLock.
+void WriteLine(const std::string& line) {
     std::fputs(line.c_str(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
+}
+
+void PrintLine(const std::string& line) {
+    std::lock_guard guard(outputLock);
+    WriteLine(line);
 }
 
 // A text payload on one line: a line break is shown as \n.
@@ -187,6 +192,9 @@ public:
     Game& operator=(const Game&) = delete;
 
     HRESULT Open() {
+        // The open line comes first: what the window receives meanwhile (a start that follows
+        // the login at once) is printed after it.
+        std::lock_guard guard(outputLock);
         GUID application = kApplication;
         const HRESULT hr =
             network_->Open(nullptr, &application, 0, reinterpret_cast<BYTE*>(&player_),
@@ -195,7 +203,7 @@ public:
         std::snprintf(line, sizeof line, "open hr %08x id %u flags %u group %d addresses [%s]",
                       static_cast<unsigned>(hr), static_cast<unsigned>(player_.idPlayer),
                       static_cast<unsigned>(player_.dwFlags), player_.idGroup, game_.szAddresses);
-        PrintLine(line);
+        WriteLine(line);
         return hr;
     }
 

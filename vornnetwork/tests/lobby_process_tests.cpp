@@ -175,7 +175,8 @@ TEST_F(LobbyGames, AHostileClientNeitherDisturbsTheGamesNorKeepsTheServerBusy) {
     PeerProcess alice(VORN_LOBBY_DEMO_PROGRAM, {"player", "5", "alice"});
     ASSERT_TRUE(alice.ReadLine(kLineWaitMs).starts_with("open hr 00000000 id 2 "));
     PeerProcess bob(VORN_LOBBY_DEMO_PROGRAM, {"player", "5", "bob"});
-    ASSERT_TRUE(bob.ReadLine(kLineWaitMs).starts_with("open hr 00000000 id 3 "));
+    const std::string bobOpen = bob.ReadLine(kLineWaitMs);
+    ASSERT_TRUE(bobOpen.starts_with("open hr 00000000 id 3 ")) << bobOpen;
     ASSERT_TRUE(WaitFor(alice, "message cmd 1 ").starts_with("message cmd 1 "));
     ASSERT_TRUE(WaitFor(bob, "message cmd 1 ").starts_with("message cmd 1 "));
     ASSERT_TRUE(alice.Send("state board"));
