@@ -153,9 +153,12 @@ void TDataUpdate::Install(TTorvelDatabase& database) const {
 
     TFileSwap swap(staging.Path() / "anteriores");
     try {
+        std::vector<fs::path> files;
         for (const fs::directory_entry& entry : fs::recursive_directory_iterator(extracted))
             if (!entry.is_directory())
-                swap.Move(entry.path(), fs::path(dados_) / fs::relative(entry.path(), extracted));
+                files.push_back(fs::relative(entry.path(), extracted));
+        for (const fs::path& file : files)
+            swap.Move(extracted / file, fs::path(dados_) / file);
         fs::remove(ArchivePath());
     } catch (const fs::filesystem_error& error) {
         if (swap.RollBack())

@@ -463,6 +463,15 @@ TEST_F(SquadEditorTest, DeletingRemovesThePlayerOfTheSelectedRowWhateverTheNumbe
     QTest::mouseClick(editor.bDel, Qt::LeftButton);
     EXPECT_EQ(DiskSquad(3), Squad({{9, "Jogador 9"}}));
     ExpectListShowsTheFileSquad(editor, DiskSquad(3));
+
+    // After a restart the editor shows what was saved.
+    program.reset();
+    program = std::make_unique<TTorvelProgram>(dir.Path());
+    program->FormTorvel.show();
+    TformConvocados& restarted = Open();
+    EXPECT_EQ(Rows(restarted), QStringList({"10 - Jogador 10", "15 - Jogador 15"}));
+    SelectTeam(restarted, "Time 3");
+    EXPECT_EQ(Rows(restarted), QStringList({"09 - Jogador 9"}));
 }
 
 // Every text typed or pasted into the number box that is no whole number from
