@@ -117,7 +117,7 @@ private:
     // Creates the missing folders of path one by one, recording each; a
     // plain file in the way is an error.
     void CreateFolders(const fs::path& path) {
-        if (fs::is_directory(path))
+        if (path.empty() || fs::is_directory(path))
             return;
         CreateFolders(path.parent_path());
         if (fs::create_directory(path))
