@@ -4,6 +4,7 @@
 #include "tournament_rules.h"
 #include "xml_document.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -157,6 +158,7 @@ void TDataUpdate::Install(TTorvelDatabase& database) const {
         for (const fs::directory_entry& entry : fs::recursive_directory_iterator(extracted))
             if (!entry.is_directory())
                 files.push_back(fs::relative(entry.path(), extracted));
+        std::sort(files.begin(), files.end());
         for (const fs::path& file : files)
             swap.Move(extracted / file, fs::path(dados_) / file);
         fs::remove(ArchivePath());

@@ -179,12 +179,16 @@ TEST_F(WebUpdate, AnEntryThatCannotBeMovedReplacesNothing) {
     fs::create_directories(program.Dados() / "band");
     WriteFile(program.Dados() / "band" / "brasil.jpg", "flag");
     WriteFile(program.Dados() / "leiame", "a plain file");
+    fs::create_directories(program.Dados() / "zzz");
+    WriteFile(program.Dados() / "zzz" / "dentro.txt", "kept");
     pugi::xml_document teams, matches;
     MakeTeamDocument(teams);
     MakeMatchDocument(matches);
     teams.document_element().first_child().child("Nome").text() = "Seleção Nova";
-    const std::pair<std::string, std::string> collisions[] = {{"band", "a file, not a folder"},
-                                                              {"leiame/novo.txt", "text"}};
+    // Moved in name order: the last collision fails after every other file
+    // has taken its place.
+    const std::pair<std::string, std::string> collisions[] = {
+        {"band", "a file, not a folder"}, {"leiame/novo.txt", "text"}, {"zzz", "last"}};
     for (const auto& collision : collisions) {
         Publish({{"selecoes.xml", ToText(teams)},
                  {"jogos.xml", ToText(matches)},
