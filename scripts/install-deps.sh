@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git python3
   clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools qt6-tools-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev libgl-dev qt6-translations-l10n
   libpugixml-dev
   libcurl4-openssl-dev
   libmspack-dev gcab

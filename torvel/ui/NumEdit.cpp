@@ -70,6 +70,7 @@ void TNumericEdit::focusInEvent(QFocusEvent* event) {
 }
 
 void TNumericEdit::focusOutEvent(QFocusEvent* event) {
+    exitText_ = text();
     bool valid = false;
     const double typed = QLocale().toDouble(text().trimmed(), &valid);
     SetValue(valid ? typed : 0);

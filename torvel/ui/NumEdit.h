@@ -23,6 +23,8 @@ public:
     void SetDecimalCount(int count);
     bool AllowNegatives() const { return allowNegatives_; }
     void SetAllowNegatives(bool allow) { allowNegatives_ = allow; }
+    // The text as it stood when the box was last left, before Value took it.
+    const QString& ExitText() const { return exitText_; }
 
 signals:
     // Emitted on losing the focus, after Value took the typed number.
@@ -43,4 +45,5 @@ private:
     double value_ = 0;
     std::uint8_t decimalCount_ = 2;
     bool allowNegatives_ = false;
+    QString exitText_;
 };

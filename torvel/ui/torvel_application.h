@@ -1,8 +1,10 @@
 #pragma once
-// The application object: its title, and the general error display that an
-// error escaping any event handler reaches instead of ending the program.
+// The application object: its title, its default font, the toolkit's texts in
+// Portuguese, and the general error display that an error escaping any event
+// handler reaches instead of ending the program.
 
 #include <QApplication>
+#include <QTranslator>
 
 #include <exception>
 #include <functional>
@@ -12,6 +14,9 @@ public:
     TApplication(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    QTranslator toolkitTexts_;
 };
 
 // Shows the error text of the exception in flight in a stop message.

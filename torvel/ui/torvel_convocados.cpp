@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 using torvel_db_selecoes::IXMLConvocadosType;
@@ -26,15 +27,12 @@ const QString ReplaceQuestion = QStringLiteral(
     "Já existe um jogador cadastrado com este número de camisa. Substitui pelo novo nome?");
 const QString RemoveQuestion =
     QStringLiteral("Deseja realmente excluir este jogador da lista de convocados?");
+const QString InvalidShirt =
+    QStringLiteral("Número de camisa inválido. Informe um número inteiro de 1 a 99.");
 
-// The shirt number of a squad row: its text up to the first "-", blanks removed.
-int32_t ShirtOf(const QString& row) {
-    const QString number = row.left(row.indexOf('-')).remove(' ');
-    bool ok = false;
-    const int32_t shirt = number.toInt(&ok);
-    if (!ok)
-        throw std::invalid_argument("'" + number.toStdString() + "' não é um valor inteiro válido");
-    return shirt;
+// Shirt numbers are whole numbers from 1 to 99.
+bool IsShirtNumber(double number) {
+    return number >= 1 && number <= 99 && std::trunc(number) == number;
 }
 
 } // namespace
@@ -79,7 +77,7 @@ void TformConvocados::FormCreate() {
             [this] { RunHandler([this] { cbSelecoesChange(); }); });
     connect(lbConvocados, &QListWidget::currentRowChanged, this,
             [this] { RunHandler([this] { lbConvocadosClick(); }); });
-    connect(eNumero, &TNumericEdit::Exit, this, [this] { RunHandler([this] { ActivateAdd(); }); });
+    connect(eNumero, &TNumericEdit::Exit, this, [this] { RunHandler([this] { eNumeroExit(); }); });
     connect(eNome, &QLineEdit::textChanged, this,
             [this] { RunHandler([this] { ActivateAdd(); }); });
     connect(bAdd, &QPushButton::clicked, this, [this] { RunHandler([this] { bAddClick(); }); });
@@ -128,11 +126,7 @@ void TformConvocados::cbSelecoesChange() {
     if (nSelecao >= 0) {
         const IXMLSelecaoType selecao = selecoes[nSelecao];
         ShowFlag(selecao.Bandeira());
-        const QSignalBlocker blocker(lbConvocados);
-        lbConvocados->clear();
-        const IXMLConvocadosType squad = selecao.Convocados();
-        for (int i = 0; i < squad.Count(); ++i)
-            lbConvocados->addItem(ShirtRow(squad[i].No(), squad[i].Nome()));
+        ListSquad();
     }
     SelectRow(lbConvocados->count() > 0 ? 0 : -1);
     lbConvocadosClick();
@@ -152,14 +146,22 @@ void TformConvocados::ShowFlag(const std::string& file) {
     bandeira->setPixmap(QPixmap::fromImage(picture));
 }
 
+void TformConvocados::ListSquad() {
+    const QSignalBlocker blocker(lbConvocados);
+    lbConvocados->clear();
+    const IXMLConvocadosType squad = Squad();
+    for (int i = 0; i < squad.Count(); ++i)
+        lbConvocados->addItem(ShirtRow(squad[i].No(), squad[i].Nome()));
+}
+
 void TformConvocados::lbConvocadosClick() {
     const int row = lbConvocados->currentRow();
     {
         // Filling the boxes is no edit of the user's.
         const QSignalBlocker blocker(eNome);
-        const int player = row >= 0 ? IndexOfShirt(ShirtOf(lbConvocados->item(row)->text())) : -1;
-        if (player >= 0) {
-            const IXMLJogadorType jogador = Squad()[player];
+        // Row i shows player i of the squad.
+        if (row >= 0 && row < Squad().Count()) {
+            const IXMLJogadorType jogador = Squad()[row];
             nConvocado = row;
             eNumero->SetValue(jogador.No());
             eNome->setText(QString::fromStdString(jogador.Nome()));
@@ -174,6 +176,15 @@ void TformConvocados::lbConvocadosClick() {
                      !eNome->text().trimmed().isEmpty());
 }
 
+void TformConvocados::eNumeroExit() {
+    // An empty box is no number yet; anything else typed must be a shirt.
+    if (!eNumero->ExitText().trimmed().isEmpty() && !IsShirtNumber(eNumero->Value())) {
+        eNumero->SetValue(0);
+        Dialogs::Message(this, InvalidShirt, Dialogs::TMessageKind::Stop);
+    }
+    ActivateAdd();
+}
+
 void TformConvocados::ActivateAdd() {
     const bool complete = !eNome->text().trimmed().isEmpty() && eNumero->Value() != 0;
     bAdd->setEnabled(complete);
@@ -185,15 +196,20 @@ void TformConvocados::ActivateAdd() {
 
 void TformConvocados::bAddClick() {
     const double number = eNumero->Value();
+    if (!IsShirtNumber(number)) {
+        eNumero->SetValue(0);
+        ActivateAdd();
+        Dialogs::Message(this, InvalidShirt, Dialogs::TMessageKind::Stop);
+        return;
+    }
     const std::string name = eNome->text().trimmed().toStdString();
     const IXMLConvocadosType squad = Squad();
 
     if (const int existing = IndexOfShirt(number); existing >= 0) {
         if (Dialogs::Message(this, ReplaceQuestion, Dialogs::TMessageKind::Question,
                              QMessageBox::Yes) == QMessageBox::Yes) {
-            const IXMLJogadorType jogador = squad[existing];
-            jogador.SetNome(name);
-            lbConvocados->item(existing)->setText(ShirtRow(jogador.No(), name));
+            squad[existing].SetNome(name);
+            ListSquad();
             TorvelDatabase->XMLSelecoes.SaveToFile();
         }
     } else {
@@ -203,10 +219,7 @@ void TformConvocados::bAddClick() {
         const IXMLJogadorType jogador = squad.Insert(position);
         jogador.SetNome(name);
         jogador.SetNo(static_cast<int32_t>(number));
-        {
-            const QSignalBlocker blocker(lbConvocados);
-            lbConvocados->insertItem(position, ShirtRow(jogador.No(), name));
-        }
+        ListSquad();
         SelectRow(position);
         nConvocado = position;
         TorvelDatabase->XMLSelecoes.SaveToFile();
@@ -215,17 +228,15 @@ void TformConvocados::bAddClick() {
 }
 
 void TformConvocados::bDelClick() {
+    // The player of the selected row goes, whatever the number box shows.
+    const int player = lbConvocados->currentRow();
+    if (player < 0 || player >= Squad().Count())
+        return;
     if (Dialogs::Message(this, RemoveQuestion, Dialogs::TMessageKind::Question) != QMessageBox::Yes)
         return;
-    const int player = IndexOfShirt(eNumero->Value());
-    if (player < 0)
-        return;
     Squad().Delete(player);
-    {
-        const QSignalBlocker blocker(lbConvocados);
-        delete lbConvocados->takeItem(nConvocado);
-    }
-    nConvocado = std::min(nConvocado, lbConvocados->count() - 1);
+    ListSquad();
+    nConvocado = std::min(player, lbConvocados->count() - 1);
     SelectRow(nConvocado);
     lbConvocadosClick();
     TorvelDatabase->XMLSelecoes.SaveToFile();

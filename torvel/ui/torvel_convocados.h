@@ -24,6 +24,8 @@ public:
 
     void cbSelecoesChange();
     void lbConvocadosClick();
+    // Leaving the number box: a typed number that is no shirt is refused.
+    void eNumeroExit();
     void ActivateAdd();
     void bAddClick();
     void bDelClick();
@@ -40,6 +42,8 @@ private:
     void FormShow();
     // Shows the flag picture file of dados/band/, or none when it is missing.
     void ShowFlag(const std::string& file);
+    // Fills the list with one row per squad player, in squad order.
+    void ListSquad();
     // Makes row the selected one without running the click handler; -1 for none.
     void SelectRow(int row);
     torvel_db_selecoes::IXMLConvocadosType Squad() const;

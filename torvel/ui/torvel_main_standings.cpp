@@ -40,8 +40,9 @@ void TformTorvel::bRankingGeralClick() {
     OverallRanking();
     TTextGrid& grid = *formRanking->Grid;
     grid.SetColCount(2);
-    grid.SetColWidth(1, grid.ClientWidth() - grid.ColWidth(0) - 2);
+    // The rows first: whether they scroll decides the width left for the columns.
     grid.SetRowCount(OverallRows);
+    grid.SetColWidth(1, grid.ClientWidth() - grid.ColWidth(0) - 2);
     int32_t position = 0;
     for (int i = 0; i < TeamCount; ++i) {
         const int32_t team = RankingOrder[i];

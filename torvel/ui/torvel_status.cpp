@@ -1,5 +1,7 @@
 #include "torvel_status.h"
 
+#include "design_font.h"
+
 #include <QApplication>
 
 TformStatus::TformStatus(QWidget* parent)
@@ -17,4 +19,5 @@ TformStatus::~TformStatus() {
 
 void TformStatus::FormCreate() {
     setWindowTitle(QApplication::applicationName());
+    setFont(DesignFont("MS Sans Serif", 11));
 }

@@ -42,9 +42,9 @@ public:
     void Download(const TWebClient& client, const std::string& server) const;
 
     // Extracts the downloaded archive, checks the new documents, moves the
-    // new files into dados/, deletes the archive and reopens the database's
-    // documents. Throws EUpdateTransferError when the archive cannot be
-    // extracted and EUpdateDataError when its documents do not open or break
+    // new files into dados/ (all of them, or none when one cannot be moved),
+    // deletes the archive and reopens the database's documents. Throws EUpdateTransferError when
+    // the archive cannot be extracted and EUpdateDataError when its documents do not open or break
     // the contents rules; in both cases the data files stay as they were.
     void Install(TTorvelDatabase& database) const;
 

@@ -64,6 +64,9 @@ void TWebClient::Get(const std::string& url, const std::string& path) const {
     curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, static_cast<long>(ConnectTimeout.count()));
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, static_cast<long>(TotalTimeout.count()));
+    curl_easy_setopt(curl.get(), CURLOPT_PROXY, "");
+    curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, "*");
     curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME, static_cast<long>(StallTimeout.count()));
     curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(MaxBodySize));

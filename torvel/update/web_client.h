@@ -20,11 +20,16 @@ public:
     std::chrono::seconds ConnectTimeout{10};
     // A transfer that moves no byte for this long fails the download.
     std::chrono::seconds StallTimeout{20};
+    // A download that has not completed within this time fails, however
+    // steadily bytes arrive.
+    std::chrono::seconds TotalTimeout{60};
     // A response body larger than this fails the download.
     std::int64_t MaxBodySize = 16 * 1024 * 1024;
 
     // GETs url and writes the response body to path (created or truncated).
-    // No connection, an error status, a stall or an oversized body raise
-    // EWebClientError; the file then holds what arrived.
+    // The server is asked directly: proxies named in the environment are not
+    // used. No connection, an error status, a stall, the overall time limit
+    // or an oversized body raise EWebClientError; the file then holds what
+    // arrived.
     void Get(const std::string& url, const std::string& path) const;
 };

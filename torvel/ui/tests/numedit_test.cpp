@@ -129,6 +129,24 @@ TEST_F(NumericEdit, LoneSeparatorReadsZeroAndDecimalsAreCapped) {
     EXPECT_EQ(edit->text(), "0,50000");
 }
 
+// The owner's exit handler can tell an emptied box from one left with text
+// that is no number, though both give Value 0.
+TEST_F(NumericEdit, ExitKeepsTheTextAsItWasLeft) {
+    QStringList seen;
+    QObject::connect(edit, &TNumericEdit::Exit, [&] { seen << edit->ExitText(); });
+    Enter();
+    QTest::keyClicks(edit, ",");
+    Leave();
+    Enter();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    Leave();
+    Enter();
+    QTest::keyClicks(edit, "12");
+    Leave();
+    EXPECT_EQ(seen, QStringList({",", "", "12"}));
+    EXPECT_EQ(edit->Value(), 12);
+}
+
 TEST_F(NumericEdit, RepaintRederivesTheTextWithoutFocus) {
     edit->SetDecimalCount(0);
     edit->SetValue(3);

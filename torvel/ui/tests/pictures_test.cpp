@@ -5,25 +5,26 @@
 #include "torvel_rankingpontos.h"
 #include "torvel_rankingselecoes.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 
 using namespace torvel_test;
 
 namespace {
 
-class PicturesTest : public ProgramTest {
-protected:
-    static void Save(QWidget& widget, const char* name) {
-        QDir().mkpath(TORVEL_PICTURES_DIR);
-        const QString path = QString(TORVEL_PICTURES_DIR) + "/" + name;
-        QApplication::processEvents(); // pending layout, as before any real repaint
-        const QPixmap picture = widget.grab();
-        ASSERT_FALSE(picture.isNull());
-        ASSERT_TRUE(picture.save(path)) << path.toStdString();
-        EXPECT_EQ(QImage(path).size(), widget.size());
-    }
-};
+void Save(QWidget& widget, const char* name) {
+    QDir().mkpath(TORVEL_PICTURES_DIR);
+    const QString path = QString(TORVEL_PICTURES_DIR) + "/" + name;
+    QApplication::processEvents(); // pending layout, as before any real repaint
+    const QPixmap picture = widget.grab();
+    ASSERT_FALSE(picture.isNull());
+    ASSERT_TRUE(picture.save(path)) << path.toStdString();
+    EXPECT_EQ(QImage(path).size(), widget.size());
+}
+
+using PicturesTest = ProgramTest;
 
 TEST_F(PicturesTest, MainWindowAndLineupDialog) {
     AddSquad(teams, 0, {3, 7, 10});
@@ -93,6 +94,23 @@ TEST_F(PicturesTest, GroupStandingsAndRankings) {
     EXPECT_TRUE(names.empty());
     EXPECT_EQ(formGrupos->Grid->Cell(0, 1), "Time 3");
     EXPECT_EQ(formRanking->Grid->Cell(1, 1), "Camisa 23");
+}
+
+// A real question box, as the squad editor asks it.
+TEST(Pictures, QuestionBoxWithItsPortugueseButtons) {
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        Save(*box, "question_box.png");
+        for (QAbstractButton* button : box->buttons())
+            buttons << button->text().remove('&');
+        box->reject();
+    });
+    Dialogs::Message(nullptr, "Deseja realmente excluir este jogador da lista de convocados?",
+                     Dialogs::TMessageKind::Question);
+    buttons.sort();
+    EXPECT_EQ(buttons, QStringList({"Não", "Sim"}));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "hand_cursor.h"
 
+#include <QClipboard>
 #include <QTest>
 #include <QTimer>
 
@@ -397,6 +398,175 @@ TEST_F(SquadEditorTest, DesignedGeometryFontsCursorsAndTabOrder) {
         while (next && !std::count(std::begin(order), std::end(order), next))
             next = next->nextInFocusChain();
         EXPECT_EQ(next, order[i]) << order[i - 1]->objectName().toStdString();
+    }
+}
+
+// Compares the list rows with the squad of the team in the file, player by
+// player: row i shows player i.
+void ExpectListShowsTheFileSquad(const TformConvocados& editor,
+                                 const std::vector<std::pair<int, std::string>>& disk) {
+    QStringList expected;
+    for (const auto& [shirt, name] : disk)
+        expected << QString::asprintf("%02d - ", shirt) + QString::fromStdString(name);
+    QStringList rows;
+    for (int i = 0; i < editor.lbConvocados->count(); ++i)
+        rows << editor.lbConvocados->item(i)->text();
+    EXPECT_EQ(rows, expected);
+}
+
+TEST_F(SquadEditorTest, DeletingRemovesThePlayerOfTheSelectedRowWhateverTheNumberBoxShows) {
+    AddSquad(teams, Alemanha, {12, 15});
+    AddSquad(teams, 3, {9, 9});
+    TeamNode(teams, 3).child("Convocados").last_child().child("Nome").text() = "Outro Nove";
+    TformConvocados& editor = Open();
+    answer = QMessageBox::Yes;
+    using Squad = std::vector<std::pair<int, std::string>>;
+
+    // Row 0 (shirt 3) stays selected while the boxes show shirt 10 and no name.
+    ClickRow(editor, 0);
+    EnterName(editor, "");
+    TypeNumber(editor, "10");
+    QTest::keyClick(editor.eNumero, Qt::Key_Tab);
+    ASSERT_EQ(editor.eNumero->Value(), 10);
+    ASSERT_EQ(editor.lbConvocados->currentRow(), 0);
+    ASSERT_TRUE(editor.bDel->isEnabled());
+    QTest::mouseClick(editor.bDel, Qt::LeftButton);
+    EXPECT_EQ(DiskSquad(Alemanha),
+              Squad({{10, "Jogador 10"}, {12, "Jogador 12"}, {15, "Jogador 15"}}));
+    ExpectListShowsTheFileSquad(editor, DiskSquad(Alemanha));
+    EXPECT_EQ(editor.lbConvocados->currentRow(), 0);
+    EXPECT_EQ(editor.eNumero->Value(), 10);
+    EXPECT_EQ(editor.eNome->text(), "Jogador 10");
+
+    // The number box emptied by the user (End, Backspace, Backspace): the
+    // selected row's player still goes.
+    ClickRow(editor, 1);
+    editor.eNumero->setFocus();
+    QTest::keyClick(editor.eNumero, Qt::Key_End);
+    QTest::keyClick(editor.eNumero, Qt::Key_Backspace);
+    QTest::keyClick(editor.eNumero, Qt::Key_Backspace);
+    ASSERT_EQ(editor.eNumero->text(), "");
+    EXPECT_EQ(DiskSquad(Alemanha).size(), 3u) << "an empty box saves nothing";
+    QTest::mouseClick(editor.bDel, Qt::LeftButton);
+    EXPECT_TRUE(messages.size() == 2u && messages.back().text == messages.front().text)
+        << "only the two removal questions";
+    EXPECT_EQ(DiskSquad(Alemanha), Squad({{10, "Jogador 10"}, {15, "Jogador 15"}}));
+    ExpectListShowsTheFileSquad(editor, DiskSquad(Alemanha));
+    EXPECT_EQ(editor.lbConvocados->currentRow(), 1);
+    EXPECT_EQ(editor.eNumero->Value(), 15);
+
+    // A squad whose file holds two players with the same shirt: each row loads
+    // and deletes its own player.
+    SelectTeam(editor, "Time 3");
+    ClickRow(editor, 1);
+    EXPECT_EQ(editor.eNome->text(), "Outro Nove");
+    QTest::mouseClick(editor.bDel, Qt::LeftButton);
+    EXPECT_EQ(DiskSquad(3), Squad({{9, "Jogador 9"}}));
+    ExpectListShowsTheFileSquad(editor, DiskSquad(3));
+
+    // After a restart the editor shows what was saved.
+    program.reset();
+    program = std::make_unique<TTorvelProgram>(dir.Path());
+    program->FormTorvel.show();
+    TformConvocados& restarted = Open();
+    EXPECT_EQ(Rows(restarted), QStringList({"10 - Jogador 10", "15 - Jogador 15"}));
+    SelectTeam(restarted, "Time 3");
+    EXPECT_EQ(Rows(restarted), QStringList({"09 - Jogador 9"}));
+}
+
+// Every text typed or pasted into the number box that is no whole number from
+// 1 to 99 is refused on leaving the box: a stop message, the box emptied,
+// nothing added and nothing saved.
+TEST_F(SquadEditorTest, NumbersThatAreNoShirtAreRefusedAndNothingIsSaved) {
+    TformConvocados& editor = Open();
+    const std::string before = ReadFile(dir.Dados() / "selecoes.xml");
+    const QStringList rowsBefore = Rows(editor);
+    const auto expectRefusedOnce = [&](const std::string& what) {
+        ASSERT_EQ(messages.size(), 1u) << what;
+        EXPECT_EQ(messages[0].kind, Dialogs::TMessageKind::Stop) << what;
+        EXPECT_EQ(messages[0].owner, &editor);
+        EXPECT_EQ(messages[0].text,
+                  "Número de camisa inválido. Informe um número inteiro de 1 a 99.");
+        EXPECT_EQ(editor.eNumero->Value(), 0) << what;
+        EXPECT_EQ(editor.eNumero->text(), "") << what;
+        EXPECT_FALSE(editor.bAdd->isEnabled()) << what;
+        QTest::mouseClick(editor.bAdd, Qt::LeftButton);
+        EXPECT_EQ(ReadFile(dir.Dados() / "selecoes.xml"), before) << what;
+        EXPECT_EQ(Rows(editor), rowsBefore) << what;
+        ExpectListShowsTheFileSquad(editor, DiskSquad(Alemanha));
+        messages.clear();
+    };
+
+    for (const char* typed : {",5", "0", "00", ",", "0,"}) {
+        for (int attempt = 0; attempt < 2; ++attempt) { // twice: no second shirt 0
+            EnterName(editor, "Novato");
+            TypeNumber(editor, typed);
+            QTest::keyClick(editor.eNumero, Qt::Key_Tab);
+            expectRefusedOnce(typed);
+        }
+    }
+
+    // Letters cannot be typed but can be pasted.
+    for (const char* pasted : {"ab", "7a", " -"}) {
+        QGuiApplication::clipboard()->setText(pasted);
+        EnterName(editor, "Novato");
+        TypeNumber(editor, "");
+        QTest::keyClick(editor.eNumero, Qt::Key_V, Qt::ControlModifier);
+        ASSERT_FALSE(editor.eNumero->text().isEmpty()) << pasted;
+        QTest::keyClick(editor.eNumero, Qt::Key_Tab);
+        expectRefusedOnce(pasted);
+    }
+
+    // 100 does not fit the box; a value set from outside is refused on adding.
+    EnterName(editor, "Novato");
+    editor.eNumero->SetValue(100);
+    EnterName(editor, "Novato Cem");
+    ASSERT_TRUE(editor.bAdd->isEnabled());
+    QTest::mouseClick(editor.bAdd, Qt::LeftButton);
+    expectRefusedOnce("100");
+
+    // An empty box is no number yet: nothing to refuse, nothing to add.
+    EnterName(editor, "Novato");
+    TypeNumber(editor, "");
+    QTest::keyClick(editor.eNumero, Qt::Key_Tab);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(editor.bAdd->isEnabled());
+    QTest::mouseClick(editor.bAdd, Qt::LeftButton);
+    EXPECT_EQ(ReadFile(dir.Dados() / "selecoes.xml"), before);
+
+    // "7," is the whole number 7 and is added once.
+    TypeNumber(editor, "7,");
+    QTest::keyClick(editor.eNumero, Qt::Key_Tab);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_TRUE(editor.bAdd->isEnabled());
+    QTest::mouseClick(editor.bAdd, Qt::LeftButton);
+    using Squad = std::vector<std::pair<int, std::string>>;
+    EXPECT_EQ(DiskSquad(Alemanha), Squad({{3, "Jogador 3"}, {7, "Novato"}, {10, "Jogador 10"}}));
+    ExpectListShowsTheFileSquad(editor, DiskSquad(Alemanha));
+}
+
+// Another player's number never gives a second player with that shirt: the
+// rename question decides, and No saves nothing.
+TEST_F(SquadEditorTest, AnotherPlayersNumberNeverGivesTwoPlayersOneShirt) {
+    TformConvocados& editor = Open();
+    const std::string before = ReadFile(dir.Dados() / "selecoes.xml");
+    for (const auto reply : {QMessageBox::No, QMessageBox::Yes}) {
+        messages.clear();
+        answer = reply;
+        ClickRow(editor, 0);
+        Type(editor, "10", "Intruso");
+        QTest::mouseClick(editor.bAdd, Qt::LeftButton);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].kind, Dialogs::TMessageKind::Question);
+        const auto disk = DiskSquad(Alemanha);
+        ASSERT_EQ(disk.size(), 2u);
+        EXPECT_EQ(disk[0], std::make_pair(3, std::string("Jogador 3")));
+        EXPECT_EQ(disk[1].first, 10);
+        EXPECT_EQ(disk[1].second, reply == QMessageBox::Yes ? "Intruso" : "Jogador 10");
+        if (reply == QMessageBox::No) {
+            EXPECT_EQ(ReadFile(dir.Dados() / "selecoes.xml"), before);
+        }
+        ExpectListShowsTheFileSquad(editor, disk);
     }
 }
 

@@ -251,6 +251,42 @@ TEST_F(StandingsWindowsTest, RankingWindowFitsItsWidthToTheColumns) {
     EXPECT_TRUE(messages.empty());
 }
 
+// Opening the two rankings one after the other, with the same contents, gives
+// each the width and column widths of its first showing, every time.
+TEST_F(StandingsWindowsTest, RankingWindowKeepsItsWidthWhenTheRankingsAlternate) {
+    AddSquad(teams, 0, {9});
+    SetResult(matches, 0, 1, 0);
+    AddParticipant(matches, 0, 0, 9, 1);
+    Start();
+    struct Shape {
+        int window;
+        std::vector<int> columns;
+        bool operator==(const Shape&) const = default;
+    };
+    const auto shapeOf = [](const TformRanking& w) {
+        Shape shape{w.width(), {}};
+        for (int col = 0; col < w.Grid->ColCount(); ++col)
+            shape.columns.push_back(w.Grid->ColWidth(col));
+        return shape;
+    };
+    std::vector<Shape> overall, scorers;
+    for (int round = 0; round < 3; ++round) {
+        OpenRanking(Window().bRankingGeral,
+                    [&](TformRanking& w) { overall.push_back(shapeOf(w)); });
+        OpenRanking(Window().bRankingArtilheiros,
+                    [&](TformRanking& w) { scorers.push_back(shapeOf(w)); });
+    }
+    ASSERT_EQ(overall.size(), 3u);
+    ASSERT_EQ(scorers.size(), 3u);
+    EXPECT_EQ(overall[0].window, 339) << "the designed grid with its border and scroll bar";
+    for (int round = 1; round < 3; ++round) {
+        EXPECT_EQ(overall[round].window, overall[0].window) << "round " << round;
+        EXPECT_EQ(overall[round].columns, overall[0].columns) << "round " << round;
+        EXPECT_EQ(scorers[round].window, scorers[0].window) << "round " << round;
+        EXPECT_EQ(scorers[round].columns, scorers[0].columns) << "round " << round;
+    }
+}
+
 TEST_F(StandingsWindowsTest, RankingWindowCentresOnlyTheSecondColumn) {
     Start();
     OpenRanking(Window().bRankingGeral, [](TformRanking& w) {

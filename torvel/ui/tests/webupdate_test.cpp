@@ -2,6 +2,7 @@
 #include "test_server.h"
 
 #include <QPushButton>
+#include <QTest>
 
 #include <chrono>
 
@@ -107,6 +108,54 @@ TEST_F(WebUpdateTest, ServerErrorsAndNoConnectionKeepTheOldFiles) {
         ExpectOldFiles();
         EXPECT_EQ(Window().lJogo.size(), 48u) << "the table stays";
     }
+}
+
+// An archive with both documents and a plain file "band" where the flags'
+// folder is: nothing is replaced, the documents in memory stay, and the next
+// score typed saves the old documents with that score, also after a restart.
+TEST_F(WebUpdateTest, AnEntryThatCannotBeMovedKeepsFilesAndMemoryAndLaterSavesAreSafe) {
+    CopyShippedFlag(dir, "alemanha.jpg");
+    pugi::xml_document newTeams, newMatches;
+    MakeTeamDocument(newTeams);
+    MakeMatchDocument(newMatches);
+    newTeams.document_element().first_child().child("Nome").text() = "Seleção Nova";
+    SetResult(newMatches, 0, 7, 7);
+    BuildArchive(server.Dados() / "torvel" / "torvel.cab", server.Dados() / "fonte",
+                 {{"selecoes.xml", ToText(newTeams)},
+                  {"jogos.xml", ToText(newMatches)},
+                  {"band", "a plain file"}});
+    Serve("serve");
+    StartAndKeepFiles();
+    const std::string flag = ReadFile(dir.Dados() / "band" / "alemanha.jpg");
+    const std::string oldName = TorvelDatabase->Selecoes[0].Nome();
+
+    Window().bWebUpdate->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Erro na atualização. Verifique sua conexão com a Internet");
+    EXPECT_FALSE(Window().TerminateRequested());
+    ExpectOldFiles();
+    EXPECT_EQ(ReadFile(dir.Dados() / "band" / "alemanha.jpg"), flag);
+    EXPECT_EQ(TorvelDatabase->Selecoes[0].Nome(), oldName);
+    EXPECT_EQ(TorvelDatabase->Jogos[0].equipes()[0].gols().Quant(), -1);
+    EXPECT_EQ(Window().lJogo.size(), 48u);
+
+    // A score typed afterwards saves the old documents with that score.
+    QLineEdit* box = Window().mGols0[RowOfMatch(1)];
+    box->setFocus();
+    QTest::keyClicks(box, "2");
+    EXPECT_EQ(ReadFile(dir.Dados() / "selecoes.xml"), oldTeams);
+    EXPECT_EQ(DiskSide(1, 0).child("gols").attribute("Quant").as_int(), 2);
+    EXPECT_EQ(DiskSide(0, 0).child("gols").attribute("Quant").as_int(), -1);
+    EXPECT_EQ(DiskSide(0, 1).child("gols").attribute("Quant").as_int(), -1);
+
+    // And so it is after a restart.
+    program.reset();
+    program = std::make_unique<TTorvelProgram>(dir.Path());
+    ASSERT_FALSE(LoadFailed) << LoadFailedReason;
+    EXPECT_EQ(TorvelDatabase->Selecoes[0].Nome(), oldName);
+    EXPECT_EQ(TorvelDatabase->Jogos[1].equipes()[0].gols().Quant(), 2);
+    EXPECT_EQ(TorvelDatabase->Jogos[0].equipes()[0].gols().Quant(), -1);
+    EXPECT_EQ(ReadFile(dir.Dados() / "band" / "alemanha.jpg"), flag);
 }
 
 TEST_F(WebUpdateTest, InvalidDocumentsEndTheProgramAndKeepThePreviousFiles) {

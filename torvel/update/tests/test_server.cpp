@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <netinet/in.h>
+#include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -39,6 +40,45 @@ TestServer::TestServer(const std::string& mode, const std::string& folder) {
 TestServer::~TestServer() {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
+}
+
+LoopbackListener::LoopbackListener() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (socket_ < 0 ||
+        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(socket_, 8) != 0 ||
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (socket_ >= 0)
+            ::close(socket_);
+        throw std::runtime_error("the loopback listener did not start");
+    }
+    port_ = ntohs(address.sin_port);
+}
+
+LoopbackListener::~LoopbackListener() {
+    ::close(socket_);
+}
+
+bool LoopbackListener::WasContacted() const {
+    pollfd waiting{socket_, POLLIN, 0};
+    return ::poll(&waiting, 1, 0) > 0;
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::string& value)
+    : name_(std::move(name)) {
+    if (const char* previous = std::getenv(name_.c_str()))
+        previous_ = previous;
+    ::setenv(name_.c_str(), value.c_str(), 1);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (previous_)
+        ::setenv(name_.c_str(), previous_->c_str(), 1);
+    else
+        ::unsetenv(name_.c_str());
 }
 
 std::string RefusingUrl() {

@@ -2,7 +2,8 @@
 """HTTP server on 127.0.0.1 for the update tests.
 
 usage: update_server.py MODE FOLDER
-MODE: serve (files of FOLDER), 404, 500, or stall (accepts and never answers).
+MODE: serve (files of FOLDER), 404, 500, stall (accepts and never answers) or
+trickle (answers 200 and sends one byte every 0.2 s, never finishing).
 Prints the port it listens on, then serves until killed.
 """
 import http.server
@@ -24,6 +25,14 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         if mode == "stall":
             time.sleep(3600)
             return
+        if mode == "trickle":
+            self.send_response(200)
+            self.send_header("Content-Length", "1000000")
+            self.end_headers()
+            while True:
+                self.wfile.write(b"x")
+                self.wfile.flush()
+                time.sleep(0.2)
         self.send_error(int(mode))
 
     def log_message(self, *args):
