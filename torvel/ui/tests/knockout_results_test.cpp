@@ -133,6 +133,29 @@ protected:
         }
         ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
     }
+
+    // Through the lineup dialog of the quarter-final, team 0 against team 8:
+    // 10 of team 0 scores both goals, 9 of team 8 the one goal.
+    void EnterQuarterFinalLineup() {
+        const Dialogs::TScriptedModals lineup([&](QDialog& dialog) {
+            auto& d = dynamic_cast<TformArtilheiros&>(dialog);
+            d.show();
+            d.cEquipe0->setCurrentIndex(1);
+            QTest::mouseClick(d.bAdd0, Qt::LeftButton);
+            QTest::keyClicks(d.eGols0, "2");
+            QTest::mouseClick(d.bAdd1, Qt::LeftButton);
+            QTest::keyClicks(d.eGols1, "1");
+            d.accept();
+            return int(QDialog::Accepted);
+        });
+        Window().bEscalacao[RowOfMatch(FirstQuarterFinal)]->click();
+    }
+
+    std::string DiskSideText(int m, int s) const {
+        std::ostringstream text;
+        DiskSide(m, s).print(text);
+        return text.str();
+    }
 };
 
 TEST_F(TypedKnockoutTest, RetypingALastSixteenScoreKeepsEveryLaterRound) {
@@ -177,20 +200,7 @@ TEST_F(TypedKnockoutTest, TheQuarterFinalOfAFormerWinnerIsNotTheNewWinners) {
     for (int team : {0, 5, 8})
         AddSquad(teams, team, {9, 10});
     StartWithTypedResults();
-    // The lineup of the quarter-final, team 0 against team 8: 10 of team 0
-    // scores both goals, 9 of team 8 the one goal.
-    const Dialogs::TScriptedModals lineup([&](QDialog& dialog) {
-        auto& d = dynamic_cast<TformArtilheiros&>(dialog);
-        d.show();
-        d.cEquipe0->setCurrentIndex(1);
-        QTest::mouseClick(d.bAdd0, Qt::LeftButton);
-        QTest::keyClicks(d.eGols0, "2");
-        QTest::mouseClick(d.bAdd1, Qt::LeftButton);
-        QTest::keyClicks(d.eGols1, "1");
-        d.accept();
-        return int(QDialog::Accepted);
-    });
-    Window().bEscalacao[RowOfMatch(FirstQuarterFinal)]->click();
+    EnterQuarterFinalLineup();
     const std::string quarterFinal = DiskMatch(FirstQuarterFinal);
     EXPECT_NE(quarterFinal.find("Confronto=\"101 109\""), std::string::npos) << quarterFinal;
     const QStringList scorers = {"Jogador 10, Time 0, 2", "Jogador 9, Time 8, 1"};
@@ -245,6 +255,42 @@ TEST_F(TypedKnockoutTest, TheQuarterFinalOfAFormerWinnerIsNotTheNewWinners) {
     EXPECT_EQ(ScorerRanking(), QStringList({"Jogador 9, Time 8, 1"}));
 }
 
+TEST_F(TypedKnockoutTest, LineupOfANewPairingReplacesOnlyTheSideTheUserFills) {
+    for (int team : {0, 5, 8})
+        AddSquad(teams, team, {9, 10});
+    StartWithTypedResults();
+    EnterQuarterFinalLineup();
+    const std::string side1 = DiskSideText(FirstQuarterFinal, 1);
+    EraseByKeys(Box(48, 1));
+    QTest::keyClicks(Box(48, 1), "3"); // team 5 against team 8 now
+
+    const Dialogs::TScriptedModals lineup([&](QDialog& dialog) {
+        auto& d = dynamic_cast<TformArtilheiros&>(dialog);
+        d.show();
+        EXPECT_EQ(d.listEquipe1->count(), 0) << "team 8's participant played team 0";
+        QTest::mouseClick(d.bAdd0, Qt::LeftButton);
+        QTest::keyClicks(d.eGols0, "1");
+        EXPECT_EQ(d.lPlacar->text(), "Placar: indefinido");
+        d.accept();
+        return int(QDialog::Accepted);
+    });
+    Window().bEscalacao[RowOfMatch(FirstQuarterFinal)]->click();
+    EXPECT_EQ(Shown(FirstQuarterFinal), "Time 5  x  Time 8");
+    const pugi::xml_node side0 = DiskSide(FirstQuarterFinal, 0);
+    EXPECT_STREQ(side0.attribute("Confronto").value(), "106 109");
+    EXPECT_EQ(side0.child("gols").attribute("Quant").as_int(), -1);
+    const auto participants = side0.child("artilheiros").children("jogador");
+    ASSERT_EQ(std::distance(participants.begin(), participants.end()), 1);
+    EXPECT_EQ(participants.begin()->attribute("No").as_int(), 9);
+    EXPECT_EQ(DiskSideText(FirstQuarterFinal, 1), side1)
+        << "the side the user left alone keeps team 8's entry against team 0";
+
+    EraseByKeys(Box(48, 1));
+    QTest::keyClicks(Box(48, 1), "1");
+    EXPECT_EQ(Shown(FirstQuarterFinal), "Time 0  x 1 Time 8");
+    EXPECT_EQ(ScorerRanking(), QStringList({"Jogador 9, Time 8, 1"}));
+}
+
 // The 2014 tournament with every result in a file written before results
 // recorded their teams, and a few scorers.
 class Tournament2014Test : public KnockoutResultsTest {
@@ -275,8 +321,17 @@ protected:
     void RetypeGreciaCostaDoMarfim(const char* goals) {
         SelectPhase(0);
         EraseByKeys(Box(17, 0));
+        EXPECT_EQ(DiskQuant(17, 0), -1);
         QTest::keyClicks(Box(17, 0), goals);
+        EXPECT_EQ(DiskQuant(17, 0), QString(goals).toInt());
         SelectPhase(1);
+    }
+
+    void ExpectEveryKnockoutResultOnDisk() {
+        for (const Result& result : KnockoutResults) {
+            EXPECT_EQ(DiskQuant(result.match, 0), result.goals0) << "match " << result.match;
+            EXPECT_EQ(DiskQuant(result.match, 1), result.goals1) << "match " << result.match;
+        }
     }
 };
 
@@ -294,7 +349,10 @@ TEST_F(Tournament2014Test, AGroupCorrectionHidesTheKnockoutResultsOfAChangedPair
     // Costa do Marfim is now second in group C: 51 is Costa Rica against
     // Costa do Marfim, a pairing no result of 2014 belongs to.
     RetypeGreciaCostaDoMarfim("1");
-    EXPECT_EQ(DiskQuant(17, 0), 1);
+    ExpectEveryKnockoutResultOnDisk();
+    const std::map<int, std::string> stored = DiskKnockout();
+    // Recorded at the first save: Costa Rica is team number 14, Grécia 10.
+    EXPECT_NE(stored.at(51).find("Confronto=\"14 10\""), std::string::npos) << stored.at(51);
     EXPECT_EQ(Shown(51), "Costa Rica  x  Costa do Marfim");
     for (int m : {58, 61, 62, 63})
         EXPECT_EQ(Shown(m), "  x   (fechado)") << m;
@@ -328,9 +386,7 @@ TEST_F(Tournament2014Test, AGroupCorrectionHidesTheKnockoutResultsOfAChangedPair
     EXPECT_EQ(ShownKnockout(), shown);
     EXPECT_EQ(OverallRanking(), overall);
     EXPECT_EQ(ScorerRanking(), scorers);
-    const std::map<int, std::string> stored = DiskKnockout();
-    EXPECT_NE(stored.at(51).find("Confronto=\""), std::string::npos)
-        << "recorded at the first save";
+    EXPECT_EQ(DiskKnockout(), stored);
 
     Restart();
     SelectPhase(1);
