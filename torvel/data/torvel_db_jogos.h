@@ -41,6 +41,12 @@ public:
     void SetPos(int32_t value) const { SetIntAttribute("Pos", value); }
     std::string Grupo() const { return TextAttribute("Grupo"); }
     void SetGrupo(const std::string& value) const { SetTextAttribute("Grupo", value); }
+    // Knockout match: the numbers of the two teams the side's result and
+    // participants were entered for, side 0 first ("101 106"). A file written
+    // before results were tied to their teams has none.
+    bool HasConfronto() const { return HasAttribute("Confronto"); }
+    std::string Confronto() const { return TextAttribute("Confronto"); }
+    void SetConfronto(const std::string& value) const { SetTextAttribute("Confronto", value); }
     TXMLGolsType gols() const { return TXMLGolsType(ChildElement("gols")); }
     TXMLArtilheirosType artilheiros() const {
         return TXMLArtilheirosType(ChildElement("artilheiros"));

@@ -35,6 +35,8 @@ public:
 protected:
     pugi::xml_node ChildElement(const char* name) const;
     pugi::xml_attribute Attribute(const char* name) const;
+    // Whether the attribute exists; unlike the reads below, creates nothing.
+    bool HasAttribute(const char* name) const { return static_cast<bool>(node_.attribute(name)); }
 
     std::string ChildText(const char* name) const;
     void SetChildText(const char* name, const std::string& value) const;

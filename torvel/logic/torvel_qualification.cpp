@@ -1,6 +1,8 @@
 #include "torvel_qualification.h"
 
 #include <algorithm>
+#include <array>
+#include <string>
 #include <utility>
 
 using namespace torvel_db_selecoes;
@@ -16,6 +18,40 @@ TTorvelDatabase& Database() {
 
 IXMLEquipeType SideOf(int32_t m, int32_t s) {
     return Database().Jogos[m].equipes()[s];
+}
+
+// The team indexes of both sides of a match; -1 for a side not yet known.
+using TMatchTeams = std::array<int32_t, 2>;
+
+TMatchTeams TeamsOf(int32_t m) {
+    return {TeamOf(m, 0), TeamOf(m, 1)};
+}
+
+bool Known(const TMatchTeams& teams) {
+    return teams[0] >= 0 && teams[1] >= 0;
+}
+
+// The record of a pairing on a side: the two team numbers, side 0 first.
+std::string PairingText(const TMatchTeams& teams) {
+    const IXMLSelecoesType selecoes = Database().Selecoes;
+    return std::to_string(selecoes[teams[0]].No()) + " " + std::to_string(selecoes[teams[1]].No());
+}
+
+// Whether the side of match m holds what was entered for these teams.
+bool BelongsTo(int32_t m, const IXMLEquipeType& equipe, const TMatchTeams& teams) {
+    if (m < FirstKnockoutMatch)
+        return true;
+    return Known(teams) && equipe.HasConfronto() && equipe.Confronto() == PairingText(teams);
+}
+
+int32_t CountedGoals(int32_t m, int32_t s, const TMatchTeams& teams) {
+    const IXMLEquipeType equipe = SideOf(m, s);
+    return BelongsTo(m, equipe, teams) ? equipe.gols().Quant() : -1;
+}
+
+// A result or a participant is stored on the side.
+bool HoldsEntry(const IXMLEquipeType& equipe) {
+    return equipe.gols().Quant() >= 0 || equipe.artilheiros().Count() > 0;
 }
 
 // Each team meets the three others of its group once.
@@ -174,14 +210,13 @@ void MiniTable(std::span<int32_t> teams, int32_t first, int32_t last, bool byLot
         return std::find(teams.begin(), teams.end(), t) != teams.end();
     };
     for (int32_t m = first; m <= last; ++m) {
-        const int32_t t0 = TeamOf(m, 0);
-        const int32_t t1 = TeamOf(m, 1);
-        if (!listed(t0) || !listed(t1))
+        const TMatchTeams t = TeamsOf(m);
+        if (!listed(t[0]) || !listed(t[1]))
             continue;
-        const int32_t q0 = SideOf(m, 0).gols().Quant();
-        const int32_t q1 = SideOf(m, 1).gols().Quant();
+        const int32_t q0 = CountedGoals(m, 0, t);
+        const int32_t q1 = CountedGoals(m, 1, t);
         if (BothPlayed(q0, q1))
-            CountMatch(t0, t1, q0, q1);
+            CountMatch(t[0], t[1], q0, q1);
     }
     for (size_t i = 0; i < teams.size(); ++i)
         for (size_t j = i + 1; j < teams.size(); ++j)
@@ -201,14 +236,51 @@ int32_t TeamOf(int32_t m, int32_t s) {
     }
     const int32_t k = e.Pos();
     const int32_t earlier = e.Ident();
-    const int32_t q0 = SideOf(earlier, 0).gols().Quant();
+    const TMatchTeams teams = TeamsOf(earlier);
+    const int32_t q0 = CountedGoals(earlier, 0, teams);
     if (q0 < 0)
         return -1;
-    const int32_t q1 = SideOf(earlier, 1).gols().Quant();
+    const int32_t q1 = CountedGoals(earlier, 1, teams);
     if (q1 < 0 || q0 == q1)
         return -1;
     const int32_t winner = q0 > q1 ? 0 : 1;
-    return TeamOf(earlier, k == 1 ? winner : 1 - winner);
+    return teams[k == 1 ? winner : 1 - winner];
+}
+
+bool SideCounts(int32_t m, int32_t s) {
+    return m < FirstKnockoutMatch || BelongsTo(m, SideOf(m, s), TeamsOf(m));
+}
+
+int32_t GoalsOf(int32_t m, int32_t s) {
+    return m < FirstKnockoutMatch ? SideOf(m, s).gols().Quant() : CountedGoals(m, s, TeamsOf(m));
+}
+
+void ClaimSide(int32_t m, int32_t s) {
+    if (m < FirstKnockoutMatch)
+        return;
+    const TMatchTeams teams = TeamsOf(m);
+    if (!Known(teams))
+        throw std::logic_error("the teams of match " + std::to_string(m) + " are not known");
+    const IXMLEquipeType equipe = SideOf(m, s);
+    if (BelongsTo(m, equipe, teams))
+        return;
+    equipe.gols().SetQuant(-1);
+    equipe.artilheiros().Clear();
+    equipe.SetConfronto(PairingText(teams));
+}
+
+void RecordUnrecordedResults() {
+    const int32_t count = Database().Jogos.Count();
+    for (int32_t m = FirstKnockoutMatch; m < count; ++m) {
+        const TMatchTeams teams = TeamsOf(m);
+        if (!Known(teams))
+            continue; // such an entry never counts until one for known teams replaces it
+        for (int32_t s = 0; s < 2; ++s) {
+            const IXMLEquipeType equipe = SideOf(m, s);
+            if (!equipe.HasConfronto() && HoldsEntry(equipe))
+                equipe.SetConfronto(PairingText(teams));
+        }
+    }
 }
 
 void BuildGroupTable() {
@@ -228,23 +300,16 @@ void ResetParticipantGoals(const torvel_db_jogos::IXMLEquipeType& equipe) {
         artilheiros[k].SetGols(-1);
 }
 
-void ClearUndeterminedMatches() {
-    const IXMLJogosType jogos = Database().Jogos;
-    const int32_t count = jogos.Count();
+void ResetUnplayedParticipantGoals() {
+    const int32_t count = Database().Jogos.Count();
     for (int32_t m = 0; m < count; ++m) {
-        const int32_t t0 = TeamOf(m, 0);
-        const int32_t t1 = t0 >= 0 ? TeamOf(m, 1) : -1;
-        const IXMLEquipesType equipes = jogos[m].equipes();
-        if (t0 < 0 || t1 < 0) {
-            equipes[0].gols().SetQuant(-1);
-            equipes[1].gols().SetQuant(-1);
-            equipes[0].artilheiros().Clear();
-            equipes[1].artilheiros().Clear();
-        } else if (equipes[0].gols().Quant() == -1 && equipes[1].gols().Quant() == -1) {
-            for (int32_t s = 0; s < 2; ++s) {
-                ResetParticipantGoals(equipes[s]);
-            }
-        }
+        const TMatchTeams teams = TeamsOf(m);
+        if (!Known(teams) || CountedGoals(m, 0, teams) != -1 || CountedGoals(m, 1, teams) != -1)
+            continue;
+        // What was entered for other teams is theirs and stays untouched.
+        for (int32_t s = 0; s < 2; ++s)
+            if (const IXMLEquipeType equipe = SideOf(m, s); BelongsTo(m, equipe, teams))
+                ResetParticipantGoals(equipe);
     }
 }
 
@@ -294,10 +359,11 @@ void DecideTiesByLot() {
 
 void UpdateQualification() {
     BuildGroupTable();
-    ClearUndeterminedMatches();
     RankGroups();
     RankHeadToHead();
     DecideTiesByLot();
+    // Judged by the finished group table, as the knockout sides depend on it.
+    ResetUnplayedParticipantGoals();
     Database().XMLSelecoes.SaveToFile();
 }
 
@@ -305,4 +371,5 @@ void ComputeInitialStandings() {
     BuildGroupTable();
     RankGroups();
     RankHeadToHead();
+    RecordUnrecordedResults();
 }

@@ -41,15 +41,36 @@ public:
 void MiniTable(std::span<int32_t> teams, int32_t first, int32_t last, bool byLot);
 
 // The index of the team on side s of match m; -1 while it is undetermined.
+// A knockout winner or loser is known only from a result that counts.
 int32_t TeamOf(int32_t m, int32_t s);
+
+// A knockout side's stored result and participants belong to the two teams
+// they were entered for, recorded on the side; they count only while the
+// match has those teams again. Nothing that no longer counts is removed: it
+// comes back with its teams, and only an entry for other teams replaces it.
+
+// Whether the stored result and participants of side s of match m belong to
+// the teams the match has now; always for a group match.
+bool SideCounts(int32_t m, int32_t s);
+// The goals of side s of match m as they count: the stored goals when the
+// side counts, else -1 (no result).
+int32_t GoalsOf(int32_t m, int32_t s);
+// Side s of match m is about to receive an entry for the teams it has now: a
+// side that does not count loses its stored result and participants and
+// records these teams. Throws std::logic_error while the teams are unknown.
+void ClaimSide(int32_t m, int32_t s);
+// Every knockout side that holds a result or participants but records no
+// teams is taken to belong to the teams its match has now, and records them;
+// in match order, so that each match is judged by the earlier ones.
+void RecordUnrecordedResults();
 
 // Every group row filled from the Grupo letters, in team-index order.
 void BuildGroupTable();
 // Every participant of the side loses the goals attributed to him.
 void ResetParticipantGoals(const torvel_db_jogos::IXMLEquipeType& equipe);
-// Matches whose teams are undetermined lose their results and participants;
-// participants of unplayed matches lose their goals.
-void ClearUndeterminedMatches();
+// Participants of matches without a result lose their goals. Results and
+// participants of matches whose teams are unknown stay as they are.
+void ResetUnplayedParticipantGoals();
 // Each group ranked by points, goal difference and goals scored.
 void RankGroups();
 // The level teams of each group ordered by their matches among themselves and
@@ -62,7 +83,9 @@ void DecideTiesByLot();
 // Brings standings, ties and knockout teams up to date and saves the team file.
 void UpdateQualification();
 
-// The group standings of the documents as they were just opened. Run once
-// after every successful load, before the first UpdateQualification, so that
-// the first update judges the knockout sides by the real group results.
+// The group standings of the documents as they were just opened, and the
+// knockout results recorded with the teams the file gives them
+// (RecordUnrecordedResults). Run once after every successful load, before the
+// first UpdateQualification, so that the first update judges the knockout
+// sides by the real group results.
 void ComputeInitialStandings();

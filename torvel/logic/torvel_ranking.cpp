@@ -112,8 +112,10 @@ bool ScorerRanking() {
     const torvel_db_jogos::IXMLJogosType jogos = Database().Jogos;
     for (int32_t m = 0; m < jogos.Count(); ++m)
         for (int32_t s = 0; s < 2; ++s) {
+            // A side counts only for the teams that played it, so its goals
+            // go to the squad of the team that scored them.
             const int32_t team = TeamOf(m, s);
-            if (team < 0)
+            if (team < 0 || !SideCounts(m, s))
                 continue;
             const torvel_db_jogos::IXMLEquipeType equipe = jogos[m].equipes()[s];
             scored += std::max(equipe.gols().Quant(), 0);

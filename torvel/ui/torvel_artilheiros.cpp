@@ -6,6 +6,7 @@
 #include "hand_cursor.h"
 #include "torvel_application.h"
 #include "torvel_database.h"
+#include "torvel_qualification.h"
 #include "torvel_ranking.h"
 
 #include <QSignalBlocker>
@@ -132,8 +133,10 @@ void TformArtilheiros::FillSide(int side) {
         controls.cEquipe->addItem(ShirtRow(squad[i].No(), squad[i].Nome()));
     controls.cEquipe->setCurrentIndex(controls.cEquipe->count() > 0 ? 0 : -1);
 
+    // Participants entered for other teams are not this match's.
     const IXMLArtilheirosType participants = Participants(nJogo, side);
-    for (int i = 0; i < participants.Count(); ++i) {
+    const int count = SideCounts(nJogo, side) ? participants.Count() : 0;
+    for (int i = 0; i < count; ++i) {
         const int32_t shirt = participants[i].No();
         const TSquadPlayer player = SquadPlayer(Team(side), shirt);
         controls.listEquipe->addItem(player
@@ -193,8 +196,8 @@ void TformArtilheiros::eGolsChange(QObject* sender) {
 }
 
 void TformArtilheiros::ShowScore() {
-    nPlacar0 = SideScore(Participants(nJogo, 0));
-    nPlacar1 = SideScore(Participants(nJogo, 1));
+    nPlacar0 = SideCounts(nJogo, 0) ? SideScore(Participants(nJogo, 0)) : -1;
+    nPlacar1 = SideCounts(nJogo, 1) ? SideScore(Participants(nJogo, 1)) : -1;
     if (nPlacar0 < 0 || nPlacar1 < 0) {
         lPlacar->setText("Placar: indefinido");
         return;
@@ -207,6 +210,8 @@ void TformArtilheiros::ShowScore() {
 void TformArtilheiros::bAddClick(QObject* sender) {
     const int side = Tag(sender);
     const TSide& controls = sides_[side];
+    // The first participant for these teams replaces what was entered for others.
+    ClaimSide(nJogo, side);
     const IXMLArtilheirosType participants = Participants(nJogo, side);
     if (participants.Count() >= MaxParticipants) {
         Dialogs::Message(this,

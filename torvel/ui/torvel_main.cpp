@@ -60,9 +60,9 @@ QString Text(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-int32_t ReadGoals(const IXMLEquipeType& equipe) {
+int32_t ReadGoals(int32_t m, int32_t s) {
     try {
-        return equipe.gols().Quant();
+        return GoalsOf(m, s);
     } catch (const std::exception&) {
         return -1; // an unreadable result shows as none
     }
@@ -368,7 +368,7 @@ void TformTorvel::SetScoreText(QLineEdit* box, int32_t goals) {
 }
 
 void TformTorvel::FillRows(int phase) {
-    ClearUndeterminedMatches();
+    ResetUnplayedParticipantGoals();
 
     if (phase == 1) {
         MatchRows.clear();
@@ -395,10 +395,9 @@ void TformTorvel::FillRows(int phase) {
                 lTime1[r]->clear();
             }
         } else {
-            IXMLEquipesType equipes = TorvelDatabase->Jogos[m].equipes();
             QLineEdit* boxes[2] = {mGols0[r], mGols1[r]};
             for (int32_t s = 0; s < 2; ++s) {
-                SetScoreText(boxes[s], ReadGoals(equipes[s]));
+                SetScoreText(boxes[s], ReadGoals(m, s));
                 SetTag(boxes[s], PackTag(m, s));
             }
             SetTag(bEscalacao[r], PackTag(m, r));
@@ -445,6 +444,8 @@ void TformTorvel::ScoreChange(QLineEdit* box) {
                                         "' não é um valor inteiro válido");
     }
 
+    // An entry for the teams the match has now replaces one made for others.
+    ClaimSide(m, s);
     const IXMLEquipeType equipe = TorvelDatabase->Jogos[m].equipes()[s];
     if (!SkipScorerReset)
         ResetParticipantGoals(equipe);
@@ -496,7 +497,9 @@ void TformTorvel::LineupClick(QPushButton* button) {
         SkipScorerReset = false;
     } else {
         for (int s = 0; s < 2; ++s) {
-            equipes[s].gols().SetQuant(-1);
+            // A result entered for other teams stays theirs.
+            if (SideCounts(m, s))
+                equipes[s].gols().SetQuant(-1);
             SetScoreText(boxes[s], -1);
         }
     }

@@ -42,6 +42,10 @@ torvel_db_jogos::IXMLEquipeType QualificationTest::Side(int match, int side) {
 }
 
 void QualificationTest::SetScore(int match, int goals0, int goals1) {
+    if (TeamOf(match, 0) >= 0 && TeamOf(match, 1) >= 0) {
+        ClaimSide(match, 0);
+        ClaimSide(match, 1);
+    }
     Side(match, 0).gols().SetQuant(goals0);
     Side(match, 1).gols().SetQuant(goals1);
 }

@@ -49,6 +49,9 @@ protected:
 
     TTorvelDatabase& Db() { return *database_; }
     torvel_db_jogos::IXMLEquipeType Side(int match, int side);
+    // Enters a result as the user does: for the teams the match has now,
+    // when they are known; otherwise written into the document as a file from
+    // elsewhere could hold it.
     void SetScore(int match, int goals0, int goals1);
     int Quant(int match, int side);
     void PlayGroup(int group, const GroupScores& scores);

@@ -220,6 +220,41 @@ TEST_F(Ranking, KnockoutGoalsCountForTheTeamPlayingThere) {
     EXPECT_EQ(Scorers[0].Goals, 2);
 }
 
+TEST_F(Ranking, KnockoutResultOfAnotherPairingCountsInNeitherRanking) {
+    PlayAllGroups(ReverseOrder);
+    UpdateQualification();
+    SetScore(48, 3, 2); // teams 3 and 6
+    AddScorer(48, 0, 10, 3);
+    AddScorer(48, 1, 10, 2);
+    const auto scorers = [] {
+        std::set<std::pair<int32_t, int32_t>> found;
+        for (const TScorer& scorer : Scorers)
+            found.insert({scorer.Team, scorer.Goals});
+        return found;
+    };
+    OverallRanking();
+    EXPECT_EQ(RankingOrder[0], 3);
+    EXPECT_EQ(RankingStats[3].Played, 1) << "ranked by the knockout match";
+    ScorerRanking();
+    EXPECT_EQ(scorers(), (std::set<std::pair<int32_t, int32_t>>{{3, 3}, {6, 2}}));
+
+    // Slot 2 now beats slot 3, so 48 becomes team 2 against team 6.
+    SetScore(1, 1, 0);
+    OverallRanking();
+    ASSERT_EQ(TeamOf(48, 0), 2);
+    for (int32_t team : {2, 3, 6})
+        EXPECT_EQ(RankingStats[team].Played, 3) << "group matches only, team " << team;
+    ScorerRanking();
+    EXPECT_TRUE(Scorers.empty()) << "the goals of 3 v 6 belong to no squad of 2 v 6";
+
+    SetScore(1, 0, 1);
+    OverallRanking();
+    EXPECT_EQ(RankingOrder[0], 3);
+    EXPECT_EQ(RankingStats[3].Played, 1);
+    ScorerRanking();
+    EXPECT_EQ(scorers(), (std::set<std::pair<int32_t, int32_t>>{{3, 3}, {6, 2}}));
+}
+
 TEST_F(Ranking, ScorerRankingIsTrueExactlyWhenAttributedGoalsMatchTheResults) {
     EXPECT_TRUE(ScorerRanking()) << "no goals at all";
     EXPECT_TRUE(Scorers.empty());

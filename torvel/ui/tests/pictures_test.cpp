@@ -29,6 +29,11 @@ using PicturesTest = ProgramTest;
 TEST_F(PicturesTest, MainWindowAndLineupDialog) {
     AddSquad(teams, 0, {3, 7, 10});
     AddSquad(teams, 1, {2, 4});
+    // Groups complete, two last-16 results: the knockout phase shows known
+    // and unknown teams, results, and a quarter-final still to play.
+    SetGroupResultsInSlotOrder(matches, GroupMatchCount - 1);
+    SetResult(matches, 48, 2, 1);
+    SetResult(matches, 49, 0, 1);
     SetResult(matches, 0, 2, 1);
     AddParticipant(matches, 0, 0, 7, 2);
     AddParticipant(matches, 0, 1, 4, 1);
@@ -38,6 +43,9 @@ TEST_F(PicturesTest, MainWindowAndLineupDialog) {
     Save(program->FormTorvel, "main_group_phase.png");
     program->FormTorvel.cFases->setCurrentIndex(1);
     Save(program->FormTorvel, "main_knockout_phase.png");
+    const TformTorvel& w = program->FormTorvel;
+    EXPECT_EQ(w.lTime1[0]->text(), "Time 5") << "row 0 is match 48";
+    EXPECT_EQ(w.mGols0[0]->text(), "2");
 
     TformArtilheiros& dialog = program->FormArtilheiros;
     dialog.nSelecao0 = 0;

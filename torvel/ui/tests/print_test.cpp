@@ -190,16 +190,6 @@ TEST_F(PrintLayoutTest, UnknownTeamsPrintTheBlankNamesLineOnly) {
 
 namespace {
 
-// Runs a poppler tool and returns what it wrote.
-QString RunTool(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    const bool finished = process.waitForFinished(30000);
-    EXPECT_TRUE(finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
-        << program.toStdString() << ": " << process.readAllStandardError().toStdString();
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
 class PrintJobTest : public ProgramTest {
 protected:
     TformTorvel& Window() { return program->FormTorvel; }
@@ -208,25 +198,10 @@ protected:
     // Clicks "Imprimir Tabela" and answers the printer dialog by choosing a
     // PDF file at path, with the paper that setUp leaves.
     void PrintTo(const QString& path, const std::function<void(QPrinter&)>& setUp = {}) {
-        const Dialogs::TScriptedModals printerChoice([&](QDialog& dialog) {
-            QPrinter* printer = dynamic_cast<QPrintDialog&>(dialog).printer();
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(path);
-            if (setUp)
-                setUp(*printer);
-            ++dialogs;
-            return int(QDialog::Accepted);
-        });
-        Window().bImprimir->click();
+        dialogs += PrintToPdf(Window(), path, setUp);
     }
 
-    // The PDF as text, one entry per page.
-    QStringList PrintedPages() {
-        QStringList pages = RunTool("pdftotext", {"-layout", PdfPath(), "-"}).split('\f');
-        if (!pages.isEmpty() && pages.back().trimmed().isEmpty())
-            pages.pop_back();
-        return pages;
-    }
+    QStringList PrintedPages() { return PdfPages(PdfPath()); }
 
     int dialogs = 0;
 };
@@ -259,37 +234,6 @@ protected:
 private:
     TformTorvel& window_;
 };
-
-// The text lines of a page that are not blank.
-QStringList Lines(const QString& page) {
-    QStringList lines;
-    for (const QString& line : page.split('\n'))
-        if (!line.trimmed().isEmpty())
-            lines.push_back(line.trimmed());
-    return lines;
-}
-
-QString NamesLine(const QString& team0, const QString& team1) {
-    return QString("%1 ____ X ____ %2").arg(team0.rightJustified(15), team1).trimmed();
-}
-
-// Every block header of the printed pages, in order, with the line below it;
-// checks the page titles on the way.
-std::vector<std::pair<QString, QString>> PrintedBlocks(const QStringList& pages,
-                                                       const QString& phase) {
-    std::vector<std::pair<QString, QString>> blocks;
-    for (int p = 0; p < pages.size(); ++p) {
-        const QStringList lines = Lines(pages[p]);
-        EXPECT_FALSE(lines.isEmpty());
-        if (lines.isEmpty())
-            continue;
-        EXPECT_EQ(lines[0], "Tabela da Torvel - " + phase + " - Página " + QString::number(p + 1));
-        for (int i = 1; i + 1 < lines.size(); ++i)
-            if (lines[i].endsWith("(Horário de Brasília)"))
-                blocks.emplace_back(lines[i], lines[i + 1]);
-    }
-    return blocks;
-}
 
 TEST_F(PrintJobTest, GroupPhasePrintsEveryRowInOrderUnderNumberedTitles) {
     SetResult(matches, 0, 2, 1);

@@ -1,5 +1,8 @@
 #include "program_fixture.h"
 
+#include <QPrintDialog>
+#include <QProcess>
+
 #include <string>
 
 namespace torvel_test {
@@ -58,6 +61,69 @@ pugi::xml_document LoadDocument(const std::filesystem::path& path) {
     pugi::xml_document document;
     EXPECT_TRUE(document.load_file(path.c_str())) << path;
     return document;
+}
+
+QString RunTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    const bool finished = process.waitForFinished(30000);
+    EXPECT_TRUE(finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        << program.toStdString() << ": " << process.readAllStandardError().toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+int PrintToPdf(TformTorvel& window, const QString& path,
+               const std::function<void(QPrinter&)>& setUp) {
+    int dialogs = 0;
+    const Dialogs::TScriptedModals printerChoice([&](QDialog& dialog) {
+        QPrinter* printer = dynamic_cast<QPrintDialog&>(dialog).printer();
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(path);
+        if (setUp)
+            setUp(*printer);
+        ++dialogs;
+        return int(QDialog::Accepted);
+    });
+    window.bImprimir->click();
+    return dialogs;
+}
+
+QStringList PdfPages(const QString& path) {
+    QStringList pages = RunTool("pdftotext", {"-layout", path, "-"}).split('\f');
+    if (!pages.isEmpty() && pages.back().trimmed().isEmpty())
+        pages.pop_back();
+    return pages;
+}
+
+namespace {
+// The text lines of a page that are not blank.
+QStringList Lines(const QString& page) {
+    QStringList lines;
+    for (const QString& line : page.split('\n'))
+        if (!line.trimmed().isEmpty())
+            lines.push_back(line.trimmed());
+    return lines;
+}
+} // namespace
+
+QString NamesLine(const QString& team0, const QString& team1) {
+    return QString("%1 ____ X ____ %2").arg(team0.rightJustified(15), team1).trimmed();
+}
+
+std::vector<std::pair<QString, QString>> PrintedBlocks(const QStringList& pages,
+                                                       const QString& phase) {
+    std::vector<std::pair<QString, QString>> blocks;
+    for (int p = 0; p < pages.size(); ++p) {
+        const QStringList lines = Lines(pages[p]);
+        EXPECT_FALSE(lines.isEmpty());
+        if (lines.isEmpty())
+            continue;
+        EXPECT_EQ(lines[0], "Tabela da Torvel - " + phase + " - Página " + QString::number(p + 1));
+        for (int i = 1; i + 1 < lines.size(); ++i)
+            if (lines[i].endsWith("(Horário de Brasília)"))
+                blocks.emplace_back(lines[i], lines[i + 1]);
+    }
+    return blocks;
 }
 
 ProgramTest::ProgramTest()

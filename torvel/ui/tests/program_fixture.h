@@ -7,12 +7,16 @@
 #include "torvel_webupdate.h"
 #include "tournament_fixture.h"
 
+#include <QPrinter>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace torvel_test {
@@ -37,6 +41,27 @@ void SetGroupResultsInSlotOrder(pugi::xml_document& matches, int lastMatch);
 void CopyShippedFlag(const TempProgramDir& dir, const std::string& file);
 
 pugi::xml_document LoadDocument(const std::filesystem::path& path);
+
+// Runs a command-line tool (a poppler tool) and returns what it wrote.
+QString RunTool(const QString& program, const QStringList& arguments);
+
+// Clicks "Imprimir Tabela" of the window and answers the printer dialog by
+// choosing a PDF file at path, with the paper that setUp leaves; returns how
+// many printer dialogs were shown.
+int PrintToPdf(TformTorvel& window, const QString& path,
+               const std::function<void(QPrinter&)>& setUp = {});
+
+// A PDF file as text laid out as printed, one entry per page.
+QStringList PdfPages(const QString& path);
+
+// The names line of a printed block whose teams are known and whose score
+// line is blank.
+QString NamesLine(const QString& team0, const QString& team1);
+
+// Every block header of the printed pages, in order, with the line below it;
+// checks the page titles on the way.
+std::vector<std::pair<QString, QString>> PrintedBlocks(const QStringList& pages,
+                                                       const QString& phase);
 
 class ProgramTest : public ::testing::Test {
 protected:

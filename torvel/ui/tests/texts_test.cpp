@@ -25,7 +25,7 @@ protected:
     // The program on the data files shipped with it.
     void StartOnShippedData() {
         for (const char* file : {"selecoes.xml", "jogos.xml"})
-            fs::copy_file(fs::path(TORVEL_SHIPPED_DATA) / file, dir.Dados() / file,
+            fs::copy_file(fs::path(TORVEL_DADOS_DIR) / file, dir.Dados() / file,
                           fs::copy_options::overwrite_existing);
         program = std::make_unique<TTorvelProgram>(dir.Path());
         ASSERT_FALSE(LoadFailed) << LoadFailedReason;
