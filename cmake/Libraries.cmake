@@ -27,3 +27,13 @@ function(deliverable_library target version_script)
   target_link_options(${target} PRIVATE -Wl,--version-script=${version_script})
   install(TARGETS ${target} LIBRARY)
 endfunction()
+
+# install_pkgconfig(<name>): lib/pkgconfig/<name>.pc from cmake/pkgconfig/<name>.pc.in. The
+# file finds the kit relative to itself, so the kit may be installed under any prefix.
+file(RELATIVE_PATH PC_PREFIX_FROM_PCDIR "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
+function(install_pkgconfig name)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/pkgconfig/${name}.pc.in
+                 ${PROJECT_BINARY_DIR}/pkgconfig/${name}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${name}.pc
+          DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endfunction()
