@@ -83,6 +83,7 @@ public:
         ready_.wait(guard, [this] { return window_ != nullptr; });
     }
     ~GameWindow() {
+        ShowMessages();
         DestroyWindow(window_);
         thread_.join();
     }
@@ -90,6 +91,15 @@ public:
     GameWindow& operator=(const GameWindow&) = delete;
 
     HWND Handle() const { return window_; }
+
+    // Messages are printed from now on: those that came while Open ran follow its result.
+    void ShowMessages() {
+        {
+            std::lock_guard guard(lock_);
+            showing_ = true;
+        }
+        ready_.notify_all();
+    }
 
 private:
     void Run() {
@@ -103,6 +113,10 @@ private:
         MSG msg{};
         while (GetMessageA(&msg, window_, 0, 0) > 0) {
             if (msg.message == networkMessage) {
+                {
+                    std::unique_lock guard(lock_);
+                    ready_.wait(guard, [this] { return showing_; });
+                }
                 Print(reinterpret_cast<HGLOBAL>(msg.lParam));
             }
         }
@@ -130,6 +144,7 @@ private:
     std::mutex lock_;
     std::condition_variable ready_;
     HWND window_ = nullptr;
+    bool showing_ = false;
     std::thread thread_;
 };
 
@@ -196,6 +211,7 @@ public:
                       static_cast<unsigned>(hr), static_cast<unsigned>(player_.idPlayer),
                       static_cast<unsigned>(player_.dwFlags), player_.idGroup, game_.szAddresses);
         PrintLine(line);
+        window_.ShowMessages();
         return hr;
     }
 
