@@ -48,7 +48,8 @@ bool BuildGraph(SonvarData& d) {
     d.rendererControl->SetVolume(d.volume); // a volume the renderer refuses leaves it as is
     if (FAILED(d.filterGraph->QueryInterface(IID_IMediaControl, d.mediaControl.Out())))
         return false;
-    const HRESULT run = d.mediaControl->Run();
+    // A player paused before its graph existed starts paused: not a sample is played.
+    const HRESULT run = d.command == cmdPause ? d.mediaControl->Pause() : d.mediaControl->Run();
     if (run != S_OK && run != S_FALSE)
         return false;
     OAEVENT handle = 0;
@@ -142,6 +143,9 @@ DWORD WINAPI PlayerThread(LPVOID parameter) {
             DestroyRecord(d);
             return 0;
         }
+        // A command given while the graph was being built is carried out now it runs.
+        if (d->command != cmdNone)
+            HandleCommand(*d);
         commandEvent = d->commandEvent;
         graphEvents = d->mediaEvent;
         graphEvent = d->mediaEventHandle;

@@ -7,14 +7,14 @@
 #include <optional>
 #include <vector>
 
-std::unique_ptr<SonvarData> playerList;
+ModuleGlobal<std::unique_ptr<SonvarData>> playerList;
 LONG lastId = 0;
 CRITICAL_SECTION listLock;
 
 namespace {
 // Every player thread that may still run, also after its record has gone: unloading
 // waits for them all. Guarded by listLock.
-std::vector<SharedHandle> playerThreads;
+ModuleGlobal<std::vector<SharedHandle>> playerThreads;
 } // namespace
 
 ISonvar ISonvar_object;
@@ -24,7 +24,7 @@ SharedHandle MakeSharedHandle(HANDLE handle) {
 }
 
 SonvarData* FindPlayer(LONG id) {
-    for (SonvarData* d = playerList.get(); d; d = d->next.get())
+    for (SonvarData* d = playerList->get(); d; d = d->next.get())
         if (d->id == id)
             return d;
     return nullptr;
@@ -32,7 +32,7 @@ SonvarData* FindPlayer(LONG id) {
 
 void DestroyRecord(SonvarData* record) {
     ListLock lock;
-    std::unique_ptr<SonvarData>* link = &playerList;
+    std::unique_ptr<SonvarData>* link = &*playerList;
     while (*link && link->get() != record)
         link = &(*link)->next;
     if (!*link)
@@ -96,7 +96,7 @@ int GiveCommand(int id, SonvarCommand command) {
         return 0;
     d->command = command;
     if (!d->commandEvent)
-        return 1; // carried out with the next signal
+        return 1; // carried out as soon as the graph runs
     return SetEvent(d->commandEvent.get());
 }
 
@@ -113,9 +113,9 @@ int ISonvar::PlayFile(const char* fileName, void* rendererParam) {
     record->id = ++lastId;
     record->rendererParam = rendererParam;
     record->fileName = std::move(*wide);
-    record->next = std::move(playerList);
-    playerList = std::move(record);
-    SonvarData& d = *playerList;
+    record->next = std::move(*playerList);
+    *playerList = std::move(record);
+    SonvarData& d = **playerList;
 
     d.thread = MakeSharedHandle(CreateThread(nullptr, 0, &PlayerThread,
                                              reinterpret_cast<LPVOID>(static_cast<INT_PTR>(d.id)),
@@ -124,10 +124,10 @@ int ISonvar::PlayFile(const char* fileName, void* rendererParam) {
         DestroyRecord(&d);
         return 0;
     }
-    std::erase_if(playerThreads, [](const SharedHandle& thread) {
+    std::erase_if(*playerThreads, [](const SharedHandle& thread) {
         return WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0;
     });
-    playerThreads.push_back(d.thread);
+    playerThreads->push_back(d.thread);
     ResumeThread(d.thread.get());
     return d.id;
 }
@@ -179,9 +179,9 @@ void EndAllPlayers() {
     std::vector<SharedHandle> threads;
     {
         ListLock lock;
-        while (playerList)
-            DestroyRecord(playerList.get());
-        threads.swap(playerThreads);
+        while (*playerList)
+            DestroyRecord(playerList->get());
+        threads.swap(*playerThreads);
     }
     for (const SharedHandle& thread : threads)
         WaitForSingleObject(thread.get(), INFINITE);
@@ -192,7 +192,8 @@ void EndAllPlayers() {
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
-        playerList.reset();
+        playerList.Create();
+        playerThreads.Create();
         lastId = 0;
         InitializeCriticalSection(&listLock);
         // On this platform the filter graph classes are built into the library.
@@ -201,6 +202,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     case DLL_PROCESS_DETACH:
         EndAllPlayers();
         DeleteCriticalSection(&listLock);
+        playerThreads.Destroy();
+        playerList.Destroy();
         break;
     default:
         break;

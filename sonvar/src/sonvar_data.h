@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <new>
 #include <string>
 
 #include "com_ptr.h"
@@ -46,7 +47,22 @@ struct SonvarData {
     HWND notifyWindow = nullptr;
 };
 
-extern std::unique_ptr<SonvarData> playerList;
+// A global of the library that lives from its start-up to its clean-up in DllMain. It has
+// no static destructor: at process exit those run before DLL_PROCESS_DETACH, while player
+// threads still use the list and the clean-up still walks it.
+template <typename T> class ModuleGlobal {
+public:
+    void Create() { new (storage_) T(); }
+    void Destroy() { get().~T(); }
+    T& get() { return *std::launder(reinterpret_cast<T*>(storage_)); }
+    T& operator*() { return get(); }
+    T* operator->() { return &get(); }
+
+private:
+    alignas(T) unsigned char storage_[sizeof(T)];
+};
+
+extern ModuleGlobal<std::unique_ptr<SonvarData>> playerList;
 extern LONG lastId;
 extern CRITICAL_SECTION listLock;
 

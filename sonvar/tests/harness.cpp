@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "module_symbols.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -18,7 +19,8 @@ LoadedSonvar::LoadedSonvar() {
     if (!library_)
         throw std::runtime_error(dlerror());
     sonvar_ = static_cast<ISonvar*>(dlsym(library_, "ISonvar_object"));
-    lock_ = static_cast<CRITICAL_SECTION*>(dlsym(library_, "listLock"));
+    // The list lock is hidden; tests find it in the library's full symbol table.
+    lock_ = static_cast<CRITICAL_SECTION*>(testmodule::FindSymbol(library_, "listLock"));
     if (!sonvar_ || !lock_)
         throw std::runtime_error("libSonvar.so lacks ISonvar_object or listLock");
 }

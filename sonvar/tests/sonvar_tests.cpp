@@ -132,6 +132,30 @@ TEST_F(SonvarTest, VolumeSetBeforeTheGraphExistsIsAppliedWhenItStarts) {
     EXPECT_EQ(sonvar->SetVolume(id, 0), 1); // the renderer exists now
 }
 
+// A game that starts its music paused: Pause given before the player's graph exists
+// (held back by the lock, or given straight after PlayFile) holds the piece until Resume.
+TEST_F(SonvarTest, PauseBeforeTheGraphExistsHoldsThePieceUntilResume) {
+    const std::string file = Tone("a.wav", 0.5);
+    for (const bool heldBack : {true, false}) {
+        SCOPED_TRACE(heldBack ? "graph held back" : "straight after PlayFile");
+        Capture capture(dir, heldBack ? "held.wav" : "straight.wav");
+        if (heldBack)
+            sonvar.Lock();
+        const int id = sonvar->PlayFile(file.c_str(), &capture.param);
+        const int paused = sonvar->Pause(id);
+        if (heldBack)
+            sonvar.Unlock();
+        EXPECT_EQ(paused, 1);
+        sonvar->SetNotifyWindow(id, window.handle());
+        EXPECT_FALSE(window.Next(800).has_value()) << "the paused piece played to its end";
+        EXPECT_LT(capture.Read().Seconds(), 0.010) << "the paused piece played";
+        EXPECT_EQ(sonvar->Resume(id), 1);
+        ExpectEndOfPiece(window.Next(), id);
+        EXPECT_EQ(capture.Read().samples, source.samples);
+        EXPECT_EQ(sonvar->Close(id), 1);
+    }
+}
+
 TEST_F(SonvarTest, OfTwoQuickCommandsOnlyTheSecondIsCarriedOut) {
     const std::string file = Tone("a.wav", 0.6);
     Capture capture(dir, "out.wav");

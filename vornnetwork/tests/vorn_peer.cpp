@@ -5,6 +5,7 @@
 //   wait <cmd>                           the next window message with that cmd
 //   text <text>                          the next cmdText with exactly that text
 //   close                                Close
+//   leave                                returns from main with everything left open
 #include "VornNetwork.h"
 #include "netmessage.h"
 #include "records.h"
@@ -14,6 +15,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -52,9 +54,14 @@ class Game {
 public:
     explicit Game(IVornLANNetwork* network) : network_(network) {}
     ~Game() {
+        if (network_ == nullptr) {
+            return;
+        }
         network_->Close(player_.idGroup, static_cast<INT>(player_.idPlayer));
         network_->Release();
     }
+    // Hands the object over unclosed.
+    IVornLANNetwork* Leave() { return std::exchange(network_, nullptr); }
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
 
@@ -113,6 +120,9 @@ private:
     GameInfo game_{};
 };
 
+// Where a game that leaves without closing keeps its object, as in a global of its own.
+IVornLANNetwork* leftOpen = nullptr;
+
 IVornLANNetwork* CreateNetwork() {
     HMODULE module = LoadLibraryA(VORNNETWORK_LIBRARY);
     if (module == nullptr) {
@@ -146,6 +156,10 @@ int main() {
         Game game(network);
         std::string line;
         while (std::getline(std::cin, line) && line != "quit") {
+            if (line == "leave") {
+                leftOpen = game.Leave();
+                return 0;
+            }
             std::cout << game.Run(line) << std::endl;
         }
     }

@@ -19,13 +19,18 @@ struct GuidLess {
 };
 
 struct Runtime {
-    std::mutex lock;
+    std::mutex lock; // guards builtins
     std::map<CLSID, LPFNGETCLASSOBJECT, GuidLess> builtins;
+    // Held while a server loads or unloads, whose start-up and clean-up may register
+    // classes of the libraries it brings along: a lock of its own.
+    std::mutex serversLock;
     std::map<std::string, HMODULE> servers; // loaded in-process servers by path
 };
 
 Runtime& State() {
-    static Runtime runtime;
+    // Never destroyed: threads still running and libraries cleaning up use COM while the
+    // process exits.
+    static Runtime& runtime = *new Runtime;
     return runtime;
 }
 
@@ -53,7 +58,7 @@ bool ReadDefaultValue(const std::string& subKey, std::string& text) {
 
 HRESULT LoadServer(const std::string& path, LPFNGETCLASSOBJECT& getClassObject) {
     Runtime& runtime = State();
-    std::lock_guard guard(runtime.lock);
+    std::lock_guard guard(runtime.serversLock);
     HMODULE& module = runtime.servers[path];
     if (module == nullptr) {
         module = LoadLibraryA(path.c_str());
@@ -152,7 +157,7 @@ HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwCl
 
 void WINAPI CoFreeUnusedLibraries() {
     Runtime& runtime = State();
-    std::lock_guard guard(runtime.lock);
+    std::lock_guard guard(runtime.serversLock);
     for (auto server = runtime.servers.begin(); server != runtime.servers.end();) {
         auto canUnload =
             reinterpret_cast<LPFNCANUNLOADNOW>(GetProcAddress(server->second, "DllCanUnloadNow"));

@@ -128,4 +128,13 @@ void PeerProcess::Kill() {
     }
 }
 
+int PeerProcess::Wait() {
+    int status = -1;
+    if (pid_ > 0) {
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+    return status;
+}
+
 } // namespace dptest

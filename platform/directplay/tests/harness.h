@@ -32,6 +32,8 @@ public:
     pid_t Pid() const { return pid_; }
     // Ends the process at once, as a crash would.
     void Kill();
+    // Waits for the process to end by itself and returns its wait status.
+    int Wait();
 
 private:
     pid_t pid_ = -1;

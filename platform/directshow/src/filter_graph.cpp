@@ -32,6 +32,7 @@ CFilterGraph::~CFilterGraph() {
     if (pipeline_) {
         // NULL joins the streaming threads: no bus message or pad arrives after this.
         gst_element_set_state(pipeline_, GST_STATE_NULL);
+        handlers_.Retire();
         for (const Filter& f : filters_)
             gst_bin_remove(GST_BIN(pipeline_), f.gst->Element());
         GstBus* bus = gst_element_get_bus(pipeline_);
@@ -135,6 +136,7 @@ HRESULT CFilterGraph::RenderFile(LPCWSTR lpcwstrFile, LPCWSTR) {
 
 void CFilterGraph::OnDecodedPad(GstElement*, GstPad* pad, gpointer self) {
     auto* graph = static_cast<CFilterGraph*>(self);
+    HandlerScope scope(graph->handlers_);
     GstCaps* caps = gst_pad_get_current_caps(pad);
     if (!caps)
         caps = gst_pad_query_caps(pad, nullptr);
@@ -178,6 +180,7 @@ HRESULT CFilterGraph::SetPipelineState(GstState state, OAFilterState logical) {
     // second. Changes are therefore made one at a time: the previous one completes (or
     // fails, or its time runs out) before the next begins.
     gst_element_get_state(pipeline_, nullptr, nullptr, kSettleTimeout);
+    handlers_.Publish();
     switch (gst_element_set_state(pipeline_, state)) {
     case GST_STATE_CHANGE_SUCCESS:
     case GST_STATE_CHANGE_NO_PREROLL:
@@ -283,6 +286,7 @@ void CFilterGraph::QueueEvent(Event event) {
 
 GstBusSyncReply CFilterGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer self) {
     auto* graph = static_cast<CFilterGraph*>(self);
+    HandlerScope scope(graph->handlers_);
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS:
         graph->QueueEvent({EC_COMPLETE, S_OK, 0});

@@ -3,6 +3,7 @@
 
 #include "com_object.h"
 #include "gst_filter.h"
+#include "handler_sync.h"
 
 #include <dshow.h>
 
@@ -126,6 +127,7 @@ private:
     // Control calls may come from several threads; the streaming threads touch only
     // renderTarget_ (fixed before any data flows) and the event queue.
     std::mutex controlLock_;
+    HandlerSync handlers_;               // the bus and pad handlers' view of this object
     GstElement* pipeline_ = nullptr;     // owned reference
     GstElement* renderTarget_ = nullptr; // owned reference: the renderer's bin
     std::vector<Filter> filters_;

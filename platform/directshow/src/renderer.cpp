@@ -53,6 +53,7 @@ HRESULT CReferenceRenderer::Initialize() {
 CReferenceRenderer::~CReferenceRenderer() {
     if (bin_) {
         gst_element_set_state(bin_, GST_STATE_NULL);
+        handlers_.Retire();
         gst_object_unref(bin_);
     }
 }
@@ -159,6 +160,7 @@ HRESULT CReferenceRenderer::AttachOutput(GstElement* sink) {
                           nullptr);
         gst_object_unref(pad);
     }
+    handlers_.Publish();
     // A bin already in a running pipeline brings its new element up to its own state.
     gst_element_sync_state_with_parent(sink);
     hasOutput_ = true;
@@ -180,12 +182,15 @@ HRESULT CReferenceRenderer::SetVolume(LONG volume) {
 }
 
 GstPadProbeReturn CReferenceRenderer::OnFirstBuffer(GstPad*, GstPadProbeInfo*, gpointer self) {
-    SetEvent(static_cast<CReferenceRenderer*>(self)->firstSample_);
+    auto* renderer = static_cast<CReferenceRenderer*>(self);
+    HandlerScope scope(renderer->handlers_);
+    SetEvent(renderer->firstSample_);
     return GST_PAD_PROBE_REMOVE;
 }
 
 GstFlowReturn CReferenceRenderer::OnCaptureSample(GstAppSink* sink, gpointer self) {
     auto* renderer = static_cast<CReferenceRenderer*>(self);
+    HandlerScope scope(renderer->handlers_);
     GstSample* sample = gst_app_sink_pull_sample(sink);
     if (!sample)
         return GST_FLOW_EOS;

@@ -3,6 +3,7 @@
 
 #include "com_object.h"
 #include "gst_filter.h"
+#include "handler_sync.h"
 #include "wav_writer.h"
 
 #include <control.h>
@@ -66,6 +67,7 @@ private:
     GstElement* volume_ = nullptr; // inside bin_
     bool hasOutput_ = false;
     HANDLE firstSample_ = nullptr; // the caller's event
+    HandlerSync handlers_;         // the probe's and the capture sink's view of this object
     std::mutex captureLock_;
     WavWriter capture_;
     IFilterGraph* graph_ = nullptr; // not counted: the graph holds this filter

@@ -21,7 +21,8 @@ struct GlobalHeap {
 };
 
 GlobalHeap& Heap() {
-    static GlobalHeap heap;
+    // Never destroyed: blocks may be used while the process exits.
+    static GlobalHeap& heap = *new GlobalHeap;
     return heap;
 }
 

@@ -22,7 +22,9 @@ struct HandleTable {
 };
 
 HandleTable& Handles() {
-    static HandleTable table;
+    // Never destroyed, as the dispatcher: handles are used and closed while the process
+    // exits, by threads still running and by libraries cleaning up after the statics.
+    static HandleTable& table = *new HandleTable;
     return table;
 }
 

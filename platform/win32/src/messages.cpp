@@ -26,8 +26,10 @@ struct RegisteredMessages {
     UINT next = firstRegisteredMessage;
 };
 
+// The process-wide tables below are never destroyed: threads may still post, wait and
+// register while the process exits and static objects are destroyed.
 RegisteredMessages& Registered() {
-    static RegisteredMessages messages;
+    static RegisteredMessages& messages = *new RegisteredMessages;
     return messages;
 }
 
@@ -51,7 +53,7 @@ struct WindowTable {
 };
 
 WindowTable& Windows() {
-    static WindowTable table;
+    static WindowTable& table = *new WindowTable;
     return table;
 }
 

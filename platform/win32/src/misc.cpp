@@ -16,7 +16,8 @@ struct DebugOutput {
 };
 
 DebugOutput& Debug() {
-    static DebugOutput output;
+    // Never destroyed: threads may still write while the process exits.
+    static DebugOutput& output = *new DebugOutput;
     return output;
 }
 
