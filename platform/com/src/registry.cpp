@@ -436,9 +436,11 @@ struct OpenKeys {
     ULONG_PTR next = 0x1000;
 };
 
+// Never destroyed: libraries registering or unregistering while the process exits still
+// open keys.
 OpenKeys& Opened() {
-    static OpenKeys keys;
-    return keys;
+    static OpenKeys* const keys = new OpenKeys;
+    return *keys;
 }
 
 // The full path of hKey\subKey, or false for a handle that is not open.
@@ -475,9 +477,10 @@ HKEY NewHandle(KeyPath path) {
     return handle;
 }
 
+// Never destroyed, for the same reason as the open keys.
 std::mutex& ProcessLock() {
-    static std::mutex lock;
-    return lock;
+    static std::mutex* const lock = new std::mutex;
+    return *lock;
 }
 
 } // namespace
