@@ -2,6 +2,8 @@
 
 #include "address.h"
 
+#include <enet/time.h>
+
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
@@ -17,7 +19,6 @@
 namespace directplay {
 namespace {
 
-constexpr std::size_t kMaxPeers = 256;
 constexpr std::size_t kChannels = 2;
 constexpr enet_uint8 kReliableChannel = 0;
 constexpr enet_uint8 kUnreliableChannel = 1;
@@ -122,6 +123,12 @@ std::vector<std::uint8_t> DataPacket(DPID from, DPID to, std::span<const std::ui
     return Writer(PacketKind::Data).U32(from).U32(to).Bytes(payload).Result();
 }
 
+// Packets beyond a message of the largest size are dropped by ENet before they are put
+// together.
+void LimitPacketSize(ENetHost& host) {
+    host.maximumPacketSize = kMaxMessageSize + DataPacket(0, 0, {}).size();
+}
+
 } // namespace
 
 Session::Session(const SessionConfig& config, bool isHost, Links* links)
@@ -147,9 +154,6 @@ Session::~Session() {
             }
         }
         enet_host_destroy(host_);
-    }
-    if (enumerationSocket_ >= 0) {
-        close(enumerationSocket_);
     }
     if (wakeFd_ >= 0) {
         close(wakeFd_);
@@ -178,25 +182,20 @@ HRESULT Session::BeginJoin(const SessionConfig& config, std::unique_ptr<Session>
 }
 
 HRESULT Session::StartHost() {
+    if (config_.summary.name.size() > kMaxNameSize) {
+        return DPERR_INVALIDPARAMS;
+    }
     ENetAddress address{};
     address.host = config_.settings.loopbackOnly ? htonl(INADDR_LOOPBACK) : ENET_HOST_ANY;
     address.port = 0;
-    host_ = enet_host_create(&address, kMaxPeers, kChannels, 0, 0);
-    enumerationSocket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    host_ = enet_host_create(&address, kMaxConnections, kChannels, 0, 0);
+    responder_ = EnumerationResponder::Create(config_.settings, *config_.provider);
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (host_ == nullptr || enumerationSocket_ < 0 || wakeFd_ < 0) {
+    if (host_ == nullptr || responder_ == nullptr || wakeFd_ < 0) {
         return DPERR_CANNOTCREATESERVER;
     }
-    // Several hosts on one machine share the port; each receives the broadcast queries.
-    const int enable = 1;
-    sockaddr_in bound{};
-    bound.sin_family = AF_INET;
-    bound.sin_addr.s_addr = htonl(INADDR_ANY);
-    bound.sin_port = htons(config_.provider->Port(config_.settings));
-    if (setsockopt(enumerationSocket_, SOL_SOCKET, SO_REUSEADDR, &enable, sizeof enable) != 0 ||
-        bind(enumerationSocket_, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0) {
-        return DPERR_CANNOTCREATESERVER;
-    }
+    LimitPacketSize(*host_);
+    clocks_.resize(host_->peerCount);
     config_.summary.sessionPort = host_->address.port;
     state_ = State::Open;
     thread_ = std::thread(&Session::Run, this);
@@ -211,6 +210,8 @@ HRESULT Session::StartJoin() {
     if (host_ == nullptr || wakeFd_ < 0) {
         return DPERR_NOCONNECTION;
     }
+    LimitPacketSize(*host_);
+    clocks_.resize(host_->peerCount);
     ENetAddress remote{};
     remote.host = config_.host.s_addr;
     remote.port = config_.summary.sessionPort;
@@ -253,10 +254,9 @@ void Session::Wake() {
 void Session::Run() {
     const int periodMs =
         static_cast<int>(std::clamp<std::uint32_t>(config_.settings.keepaliveMs / 4, 10, 100));
-    pollfd descriptors[3] = {
-        {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {enumerationSocket_, POLLIN, 0}};
-    const nfds_t count = enumerationSocket_ >= 0 ? 3 : 2;
     for (;;) {
+        pollfd descriptors[4] = {
+            {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
         {
             std::lock_guard guard(lock_);
             if (stop_) {
@@ -267,12 +267,15 @@ void Session::Run() {
             while (enet_host_service(host_, &event, 0) > 0) {
                 HandleEvent(event);
             }
-            if (descriptors[2].revents & POLLIN) {
-                AnswerQueries();
+            CheckPeers();
+            if (responder_ != nullptr) {
+                responder_->Service(Summary());
+                descriptors[2].fd = responder_->PortFd();
+                descriptors[3].fd = responder_->RelayFd();
             }
             enet_host_flush(host_);
         }
-        poll(descriptors, count, periodMs);
+        poll(descriptors, 4, periodMs);
         if (descriptors[1].revents & POLLIN) {
             std::uint64_t value;
             if (read(wakeFd_, &value, sizeof value) < 0) {
@@ -282,9 +285,41 @@ void Session::Run() {
     }
 }
 
+void Session::CheckPeers() {
+    const enet_uint32 now = enet_time_get();
+    if (ENET_TIME_LESS(now, nextCheck_)) {
+        return;
+    }
+    const std::uint32_t keepalive = config_.settings.keepaliveMs;
+    nextCheck_ = now + std::clamp<std::uint32_t>(keepalive / 4, 10, 100);
+    for (PeerId id = 0; id < clocks_.size(); ++id) {
+        PeerClock& clock = clocks_[id];
+        if (!clock.live) {
+            continue;
+        }
+        ENetPeer& peer = host_->peers[id];
+        // ENet notes when it was last acknowledged; the packets it hands over are noted here.
+        const enet_uint32 heard = ENET_TIME_GREATER(peer.lastReceiveTime, clock.heardAt)
+                                      ? peer.lastReceiveTime
+                                      : clock.heardAt;
+        if (ENET_TIME_DIFFERENCE(now, heard) >= keepalive) {
+            enet_peer_reset(&peer);
+        } else if (isHost_ && !joined_.contains(id) &&
+                   ENET_TIME_DIFFERENCE(now, clock.connectedAt) >= kJoinTimeoutMs) {
+            enet_peer_disconnect_now(&peer, 0);
+        } else {
+            continue;
+        }
+        clock = PeerClock{};
+        PeerGone(id);
+    }
+}
+
 void Session::HandleEvent(const ENetEvent& event) {
+    const PeerId peer = PeerOf(event.peer);
     switch (event.type) {
     case ENET_EVENT_TYPE_CONNECT:
+        clocks_[peer] = PeerClock{true, host_->serviceTime, host_->serviceTime};
         if (isHost_) {
             const std::uint32_t keepalive = config_.settings.keepaliveMs;
             enet_peer_timeout(event.peer, 0, keepalive, keepalive);
@@ -295,12 +330,14 @@ void Session::HandleEvent(const ENetEvent& event) {
         }
         break;
     case ENET_EVENT_TYPE_RECEIVE:
-        HandlePacket(PeerOf(event.peer), {event.packet->data, event.packet->dataLength},
+        clocks_[peer].heardAt = host_->serviceTime;
+        HandlePacket(peer, {event.packet->data, event.packet->dataLength},
                      (event.packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0);
         enet_packet_destroy(event.packet);
         break;
     case ENET_EVENT_TYPE_DISCONNECT:
-        PeerGone(PeerOf(event.peer));
+        clocks_[peer] = PeerClock{};
+        PeerGone(peer);
         break;
     case ENET_EVENT_TYPE_NONE:
         break;
@@ -329,7 +366,7 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
     case PacketKind::Join: {
         const GUID instance = reader.Guid();
         HRESULT refusal = DP_OK;
-        if (!reader.Ok() || instance != config_.summary.instance) {
+        if (!reader.Complete() || instance != config_.summary.instance) {
             refusal = DPERR_NOSESSIONS;
         } else if (!AcceptsNewPlayers(Summary())) {
             refusal = DPERR_NONEWPLAYERS;
@@ -353,10 +390,10 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
         const DWORD flags = reader.U32();
         std::string shortName = reader.Text();
         std::string longName = reader.Text();
-        if (!reader.Ok() || !joined) {
+        if (!reader.Complete() || !joined) {
             return;
         }
-        if (IsFull()) {
+        if (IsFull() || PlayersOf(peer) >= kMaxPlayersPerConnection) {
             links_.SendTo(peer,
                           Writer(PacketKind::PlayerCreated)
                               .U32(request)
@@ -383,7 +420,7 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
     case PacketKind::DestroyPlayer: {
         const DPID id = reader.U32();
         auto player = players_.find(id);
-        if (reader.Ok() && player != players_.end() && player->second.peer == peer) {
+        if (reader.Complete() && player != players_.end() && player->second.peer == peer) {
             RemovePlayer(id);
         }
         return;
@@ -393,7 +430,7 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
         const DPID to = reader.U32();
         auto payload = reader.Rest();
         auto sender = players_.find(from);
-        if (reader.Ok() && sender != players_.end() && sender->second.peer == peer) {
+        if (reader.Complete() && sender != players_.end() && sender->second.peer == peer) {
             Route(from, to, payload, reliable, peer);
         }
         return;
@@ -408,7 +445,7 @@ void Session::PeerHandle(Reader& reader) {
     case PacketKind::Welcome: {
         const DWORD flags = reader.U32();
         const DWORD maxPlayers = reader.U32();
-        if (reader.Ok() && state_ == State::Connecting) {
+        if (reader.Complete() && state_ == State::Connecting) {
             config_.summary.flags = flags;
             config_.summary.maxPlayers = maxPlayers;
             state_ = State::Open;
@@ -418,7 +455,7 @@ void Session::PeerHandle(Reader& reader) {
     }
     case PacketKind::Refused: {
         const HRESULT refusal = static_cast<HRESULT>(reader.U32());
-        if (reader.Ok() && state_ == State::Connecting) {
+        if (reader.Complete() && state_ == State::Connecting) {
             state_ = State::Failed;
             failure_ = refusal;
             changed_.notify_all();
@@ -430,7 +467,7 @@ void Session::PeerHandle(Reader& reader) {
         const HRESULT result = static_cast<HRESULT>(reader.U32());
         const DPID id = reader.U32();
         auto pending = pendingCreates_.find(request);
-        if (reader.Ok() && pending != pendingCreates_.end() && !pending->second.done) {
+        if (reader.Complete() && pending != pendingCreates_.end() && !pending->second.done) {
             PendingCreate& create = pending->second;
             create.done = true;
             create.result = result;
@@ -461,7 +498,7 @@ void Session::PeerHandle(Reader& reader) {
         event.shortName = reader.Text();
         event.longName = reader.Text();
         event.currentPlayers = reader.U32();
-        if (reader.Ok()) {
+        if (reader.Complete()) {
             Notify(event, 0);
         }
         return;
@@ -470,37 +507,13 @@ void Session::PeerHandle(Reader& reader) {
         const DPID from = reader.U32();
         const DPID to = reader.U32();
         auto payload = reader.Rest();
-        if (reader.Ok()) {
+        if (reader.Complete()) {
             Deliver(from, to, payload);
         }
         return;
     }
     default:
         return;
-    }
-}
-
-void Session::AnswerQueries() {
-    std::uint8_t buffer[512];
-    for (;;) {
-        sockaddr_in from{};
-        socklen_t fromSize = sizeof from;
-        const ssize_t size = recvfrom(enumerationSocket_, buffer, sizeof buffer, MSG_DONTWAIT,
-                                      reinterpret_cast<sockaddr*>(&from), &fromSize);
-        if (size < 0) {
-            return;
-        }
-        if (!TargetAllowed(config_.settings, from.sin_addr)) {
-            continue;
-        }
-        auto application = DecodeQuery(*config_.provider, {buffer, static_cast<std::size_t>(size)});
-        if (!application ||
-            (*application != GUID_NULL && *application != config_.summary.application)) {
-            continue;
-        }
-        const auto answer = EncodeAnswer(*config_.provider, Summary());
-        sendto(enumerationSocket_, answer.data(), answer.size(), 0,
-               reinterpret_cast<const sockaddr*>(&from), sizeof from);
     }
 }
 
@@ -540,6 +553,11 @@ DPID Session::AssignId(DWORD flags, bool local) {
         ++nextId_;
     }
     return nextId_++;
+}
+
+std::size_t Session::PlayersOf(PeerId peer) const {
+    return static_cast<std::size_t>(std::ranges::count_if(
+        players_, [peer](const auto& entry) { return entry.second.peer == peer; }));
 }
 
 bool Session::IsFull() const {
@@ -636,6 +654,9 @@ void Session::RemovePlayer(DPID id) {
 HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD flags) {
     const std::string shortName = name ? NameText(name->lpszShortNameA) : std::string();
     const std::string longName = name ? NameText(name->lpszLongNameA) : std::string();
+    if (shortName.size() > kMaxNameSize || longName.size() > kMaxNameSize) {
+        return DPERR_INVALIDPARAMS;
+    }
     std::unique_lock guard(lock_);
     if (state_ != State::Open) {
         return DPERR_CONNECTIONLOST;
@@ -694,6 +715,9 @@ HRESULT Session::DestroyPlayer(DPID id) {
 }
 
 HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> data) {
+    if (data.size() > kMaxMessageSize) {
+        return DPERR_SENDTOOBIG;
+    }
     std::lock_guard guard(lock_);
     auto sender = players_.find(from);
     if (sender == players_.end() || !sender->second.local) {

@@ -116,12 +116,15 @@ private:
     void HandlePacket(PeerId peer, std::span<const std::uint8_t> bytes, bool reliable);
     void HostHandle(PeerId peer, Reader& reader, bool reliable);
     void PeerHandle(Reader& reader);
-    void AnswerQueries();
+    // Drops connections that have been silent for the keepalive time, or that have not
+    // joined within kJoinTimeoutMs.
+    void CheckPeers();
     void PeerGone(PeerId peer);
 
     // With the lock held.
     DPID AssignId(DWORD flags, bool local);
     bool IsFull() const;
+    std::size_t PlayersOf(PeerId peer) const;
     void Notify(const SystemEvent& event, DPID except);
     void Deliver(DPID from, DPID to, std::span<const std::uint8_t> payload);
     void Route(DPID from, DPID to, std::span<const std::uint8_t> payload, bool reliable,
@@ -143,8 +146,16 @@ private:
     const bool isHost_;
     Links& links_;
     ENetHost* host_ = nullptr;
-    int enumerationSocket_ = -1; // host only
+    std::unique_ptr<EnumerationResponder> responder_; // host only
     int wakeFd_ = -1;
+    // Per ENet peer, on the network thread: when it connected and was last heard from.
+    struct PeerClock {
+        bool live = false;
+        enet_uint32 connectedAt = 0;
+        enet_uint32 heardAt = 0;
+    };
+    std::vector<PeerClock> clocks_;
+    enet_uint32 nextCheck_ = 0;
     std::thread thread_;
     bool stop_ = false;
 
