@@ -470,11 +470,12 @@ void Session::PeerHandle(Reader& reader) {
         if (reader.Complete() && pending != pendingCreates_.end() && !pending->second.done) {
             PendingCreate& create = pending->second;
             create.done = true;
-            create.result = result;
+            // The caller is told DP_OK for any success the host reports.
+            create.result = SUCCEEDED(result) ? DP_OK : result;
             create.id = id;
             // A player the host cannot have given: not one of the reserved ids, nor one
             // already here.
-            if (SUCCEEDED(result) &&
+            if (SUCCEEDED(create.result) &&
                 (id == DPID_ALLPLAYERS || id == DPID_UNKNOWN || players_.contains(id))) {
                 create.result = DPERR_CANTADDPLAYER;
             }

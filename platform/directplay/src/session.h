@@ -141,6 +141,7 @@ private:
 
     // The fuzz target feeds packets to a session without a network.
     friend class SessionProbe;
+    friend class CreatePlayerProbe;
 
     SessionConfig config_;
     const bool isHost_;
