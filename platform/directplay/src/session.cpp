@@ -252,6 +252,10 @@ void Session::Wake() {
 }
 
 void Session::Run() {
+    {
+        std::lock_guard guard(lock_);
+        nextCheck_ = enet_time_get();
+    }
     const int periodMs =
         static_cast<int>(std::clamp<std::uint32_t>(config_.settings.keepaliveMs / 4, 10, 100));
     for (;;) {
@@ -298,10 +302,12 @@ void Session::CheckPeers() {
             continue;
         }
         ENetPeer& peer = host_->peers[id];
-        // ENet notes when it was last acknowledged; the packets it hands over are noted here.
-        const enet_uint32 heard = ENET_TIME_GREATER(peer.lastReceiveTime, clock.heardAt)
-                                      ? peer.lastReceiveTime
-                                      : clock.heardAt;
+        // ENet notes when it was last acknowledged (0 until the first acknowledgement); the
+        // packets it hands over are noted here.
+        enet_uint32 heard = clock.heardAt;
+        if (peer.lastReceiveTime != 0 && ENET_TIME_GREATER(peer.lastReceiveTime, heard)) {
+            heard = peer.lastReceiveTime;
+        }
         if (ENET_TIME_DIFFERENCE(now, heard) >= keepalive) {
             enet_peer_reset(&peer);
         } else if (isHost_ && !joined_.contains(id) &&

@@ -137,12 +137,13 @@ private:
         for (const auto& [id, player] : session_.players_) {
             Check(player.id == id && id != DPID_ALLPLAYERS && id != DPID_UNKNOWN);
             Check(player.local && player.peer == kNoPeer);
+            const std::string& name = player.shortName;
             const auto caller = std::ranges::find_if(
-                callers_, [&](const Caller& entry) { return entry.name == player.shortName; });
+                callers_, [&name](const Caller& entry) { return entry.name == name; });
             Check(caller != callers_.end());
             const auto asked =
-                std::ranges::find_if(session_.pendingCreates_, [&](const auto& entry) {
-                    return entry.second.shortName == player.shortName;
+                std::ranges::find_if(session_.pendingCreates_, [&name](const auto& entry) {
+                    return entry.second.shortName == name;
                 });
             // Until its caller takes it, the answer that made the player names it.
             Check(asked == session_.pendingCreates_.end() ||
