@@ -22,6 +22,8 @@ namespace {
 constexpr std::size_t kChannels = 2;
 constexpr enet_uint8 kReliableChannel = 0;
 constexpr enet_uint8 kUnreliableChannel = 1;
+// Network events handled in one hold of the session's lock.
+constexpr int kEventsPerTurn = 256;
 
 void InitializeENet() {
     static const bool initialized = enet_initialize() == 0;
@@ -258,6 +260,7 @@ void Session::Run() {
     }
     const int periodMs =
         static_cast<int>(std::clamp<std::uint32_t>(config_.settings.keepaliveMs / 4, 10, 100));
+    bool busy = false;
     for (;;) {
         pollfd descriptors[4] = {
             {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
@@ -266,11 +269,16 @@ void Session::Run() {
             if (stop_) {
                 return;
             }
-            // Drain everything queued before flushing once.
+            flushDue_ = false;
+            // Drain what is queued before flushing once; a long burst is taken in turns, so
+            // that the callers waiting for the lock get it in between.
             ENetEvent event;
-            while (enet_host_service(host_, &event, 0) > 0) {
+            int handled = 0;
+            while (handled < kEventsPerTurn && enet_host_service(host_, &event, 0) > 0) {
                 HandleEvent(event);
+                ++handled;
             }
+            busy = handled == kEventsPerTurn;
             CheckPeers();
             if (responder_ != nullptr) {
                 responder_->Service(Summary());
@@ -279,7 +287,7 @@ void Session::Run() {
             }
             enet_host_flush(host_);
         }
-        poll(descriptors, 4, periodMs);
+        poll(descriptors, 4, busy ? 0 : periodMs);
         if (descriptors[1].revents & POLLIN) {
             std::uint64_t value;
             if (read(wakeFd_, &value, sizeof value) < 0) {
@@ -410,7 +418,7 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
             return;
         }
         const DPID id = AssignId(flags, false);
-        players_[id] = Player{id, flags, shortName, longName, peer, false, nullptr};
+        AddPlayer(Player{id, flags, shortName, longName, peer, false, nullptr});
         links_.SendTo(
             peer, Writer(PacketKind::PlayerCreated).U32(request).U32(DP_OK).U32(id).Result(), true);
         const SystemEvent created{DPSYS_CREATEPLAYERORGROUP,           id,        flags,
@@ -488,8 +496,8 @@ void Session::PeerHandle(Reader& reader) {
             // Registered here, not by the waiting caller: the host may send to the new
             // player right after its answer, in the same burst of packets.
             if (SUCCEEDED(create.result)) {
-                players_[id] = Player{id,      create.flags, create.shortName, create.longName,
-                                      kNoPeer, true,         create.event};
+                AddPlayer(Player{id, create.flags, create.shortName, create.longName, kNoPeer, true,
+                                 create.event});
             }
             changed_.notify_all();
         }
@@ -550,6 +558,13 @@ void Session::PeerGone(PeerId peer) {
     changed_.notify_all();
 }
 
+void Session::AddPlayer(const Player& player) {
+    players_[player.id] = player;
+    if (player.local) {
+        local_.insert(player.id);
+    }
+}
+
 DPID Session::AssignId(DWORD flags, bool local) {
     // Only the host's own player can be the server player.
     if (local && (flags & DPPLAYER_SERVERPLAYER) &&
@@ -578,8 +593,9 @@ SessionSummary Session::Summary() const {
 }
 
 void Session::Notify(const SystemEvent& event, DPID except) {
-    for (const auto& [id, player] : players_) {
-        if (player.local && id != except) {
+    for (DPID id : local_) {
+        const Player& player = players_.at(id);
+        if (id != except) {
             queue_.push_back({DPID_SYSMSG, id, event});
             if (player.event != nullptr) {
                 SetEvent(player.event);
@@ -615,13 +631,21 @@ void Session::Route(DPID from, DPID to, std::span<const std::uint8_t> payload, b
         }
         return;
     }
-    // In a client/server session a client's send to all players reaches the server player.
-    const bool toServer = (config_.summary.flags & DPSESSION_CLIENTSERVER) && origin != kNoPeer;
-    for (const auto& [id, player] : players_) {
-        if (id == from || (toServer && !(player.local && (player.flags & DPPLAYER_SERVERPLAYER)))) {
-            continue;
+    // In a client/server session a client's send to all players reaches the server player,
+    // which is local.
+    if ((config_.summary.flags & DPSESSION_CLIENTSERVER) && origin != kNoPeer) {
+        for (DPID id : local_) {
+            const Player& player = players_.at(id);
+            if (id != from && (player.flags & DPPLAYER_SERVERPLAYER)) {
+                sendTo(player);
+            }
         }
-        sendTo(player);
+        return;
+    }
+    for (const auto& [id, player] : players_) {
+        if (id != from) {
+            sendTo(player);
+        }
     }
 }
 
@@ -640,6 +664,7 @@ void Session::RemovePlayer(DPID id) {
     }
     const Player player = found->second;
     players_.erase(found);
+    local_.erase(id);
     std::erase_if(queue_, [id](const QueuedMessage& message) { return message.to == id; });
     if (!isHost_) {
         return;
@@ -673,7 +698,7 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
             return DPERR_CANTADDPLAYER;
         }
         id = AssignId(flags, true);
-        players_[id] = Player{id, flags, shortName, longName, kNoPeer, true, event};
+        AddPlayer(Player{id, flags, shortName, longName, kNoPeer, true, event});
         if (!(config_.summary.flags & DPSESSION_CLIENTSERVER)) {
             Broadcast(PlayerPacket(PacketKind::PlayerAdded, id, flags, shortName, longName,
                                    static_cast<DWORD>(players_.size())),
@@ -747,7 +772,7 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
             links_.SendTo(kHostPeer, DataPacket(from, to, data), reliable);
         }
     }
-    links_.Flush();
+    links_.FlushSoon();
     return DP_OK;
 }
 
@@ -824,6 +849,12 @@ void Session::CloseLater(PeerId peer) {
 
 void Session::Flush() {
     enet_host_flush(host_);
+}
+
+void Session::FlushSoon() {
+    if (!flushDue_.exchange(true)) {
+        Wake();
+    }
 }
 
 in_addr Session::RemoteAddress(PeerId peer) const {

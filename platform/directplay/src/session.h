@@ -9,6 +9,7 @@
 
 #include <enet/enet.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -48,6 +49,9 @@ public:
     // Closes the connection once what is queued on it has gone out.
     virtual void CloseLater(PeerId peer) = 0;
     virtual void Flush() = 0;
+    // Sends what is queued soon, on the network thread, so that a burst of sends goes out
+    // in one flush.
+    virtual void FlushSoon() = 0;
     virtual in_addr RemoteAddress(PeerId peer) const = 0;
 
 protected:
@@ -122,6 +126,7 @@ private:
     void PeerGone(PeerId peer);
 
     // With the lock held.
+    void AddPlayer(const Player& player);
     DPID AssignId(DWORD flags, bool local);
     bool IsFull() const;
     std::size_t PlayersOf(PeerId peer) const;
@@ -137,6 +142,7 @@ private:
     void SendTo(PeerId peer, const std::vector<std::uint8_t>& bytes, bool reliable) override;
     void CloseLater(PeerId peer) override;
     void Flush() override;
+    void FlushSoon() override;
     in_addr RemoteAddress(PeerId peer) const override;
 
     // The fuzz target feeds packets to a session without a network.
@@ -159,12 +165,14 @@ private:
     enet_uint32 nextCheck_ = 0;
     std::thread thread_;
     bool stop_ = false;
+    std::atomic<bool> flushDue_{false};
 
     std::mutex lock_;
     std::condition_variable changed_;
     State state_ = State::Connecting;
     HRESULT failure_ = DP_OK;
     std::map<DPID, Player> players_;
+    std::set<DPID> local_;    // the players of players_ that are local
     std::set<PeerId> joined_; // host only: the connections that joined the session
     DPID nextId_ = 2;
     std::uint32_t nextRequest_ = 1;

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -134,6 +135,13 @@ private:
     // With the lock held: the peer's players are its callers', each given once, with the
     // name its caller asked for, never a reserved id.
     void CheckTables() const {
+        std::set<DPID> local;
+        for (const auto& [id, player] : session_.players_) {
+            if (player.local) {
+                local.insert(id);
+            }
+        }
+        Check(session_.local_ == local);
         for (const auto& [id, player] : session_.players_) {
             Check(player.id == id && id != DPID_ALLPLAYERS && id != DPID_UNKNOWN);
             Check(player.local && player.peer == kNoPeer);

@@ -23,6 +23,7 @@ public:
     void SendTo(PeerId peer, const std::vector<std::uint8_t>& bytes, bool) override;
     void CloseLater(PeerId peer) override { closed.push_back(peer); }
     void Flush() override {}
+    void FlushSoon() override {}
     in_addr RemoteAddress(PeerId) const override;
 
     std::vector<PeerId> sent;

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <string>
 #include <tuple>
 
@@ -135,6 +136,13 @@ private:
     }
 
     void CheckTables() const {
+        std::set<DPID> local;
+        for (const auto& [id, player] : session_.players_) {
+            if (player.local) {
+                local.insert(id);
+            }
+        }
+        Check(session_.local_ == local);
         const auto& summary = session_.config_.summary;
         for (const auto& [id, player] : session_.players_) {
             Check(player.id == id && id != DPID_ALLPLAYERS && id != DPID_UNKNOWN);
