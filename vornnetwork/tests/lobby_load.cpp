@@ -37,7 +37,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kThreads = 8;
+// Client threads: at least this many, and enough that each waits on no more events than
+// WaitForMultipleObjects takes.
+constexpr int kMinThreads = 8;
 constexpr int kLobbyCapacity = 1024;
 constexpr UINT cmdLoad = 200;
 constexpr GUID kApplication{// the demo game's
@@ -45,6 +47,8 @@ constexpr GUID kApplication{// the demo game's
                             0x5151,
                             0x4242,
                             {0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88}};
+// How long messages still on their way after the last send may take to arrive.
+constexpr auto kDrainLimit = std::chrono::seconds(20);
 // A spectator turned away because its group has not started yet tries again after this.
 constexpr auto kLoginRetry = std::chrono::milliseconds(200);
 
@@ -118,6 +122,8 @@ struct Client {
     long duplicated = 0;         // a sequence already received
     long skipped = 0;            // a sequence beyond the next: something before it was lost
     std::vector<BYTE> buffer = std::vector<BYTE>(256);
+    std::atomic<long>* owed = nullptr;
+    std::atomic<long>* delivered = nullptr;
 
     bool IsSpectator() const { return layout->IsSpectator(index); }
 
@@ -168,6 +174,7 @@ struct Client {
         if (Send(NetMessage(cmdLoad, msgToGroup, id, static_cast<DWORD>(layout->Group(index)),
                             &payload, sizeof payload))) {
             ++sent;
+            *owed += static_cast<long>(layout->Partners(index).size());
         }
     }
 
@@ -220,6 +227,7 @@ struct Client {
         } else {
             skipped += payload.sequence > next ? 1 : 0;
             ++received;
+            ++*delivered;
             next = payload.sequence + 1;
         }
     }
@@ -231,10 +239,13 @@ struct Schedule {
     std::atomic<int> started{0};
     std::atomic<int> failedJoins{0};
     std::atomic<bool> go{false};
-    std::atomic<bool> abandoned{false};
+    std::atomic<bool> stop{false}; // every client leaves
     Clock::time_point sendFrom;
     Clock::time_point sendUntil;
-    Clock::time_point drainUntil;
+    // Deliveries owed to receivers (each message once to each other member of its group),
+    // and those made, so that the run ends when nothing more is on its way.
+    std::atomic<long> owed{0};
+    std::atomic<long> delivered{0};
 };
 
 // The clients of one thread: join, log in (spectators again when turned away), wait for the
@@ -257,7 +268,7 @@ void RunClients(std::vector<Client>& clients, int rate, Schedule& schedule) {
     int startedHere = 0;
     for (;;) {
         const auto now = Clock::now();
-        if (schedule.abandoned || joined.empty() || (schedule.go && now >= schedule.drainUntil)) {
+        if (schedule.stop || joined.empty()) {
             break;
         }
         if (schedule.go && !nextSend) {
@@ -271,10 +282,19 @@ void RunClients(std::vector<Client>& clients, int rate, Schedule& schedule) {
         const auto wait =
             std::max(std::chrono::milliseconds(0),
                      std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
-        WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE,
-                               static_cast<DWORD>(wait.count()));
+        // Drains the clients whose event is set, each wait taking (and resetting) one.
+        const auto count = static_cast<DWORD>(events.size());
+        DWORD signalled =
+            WaitForMultipleObjects(count, events.data(), FALSE, static_cast<DWORD>(wait.count()));
+        while (signalled < WAIT_OBJECT_0 + count) {
+            joined[signalled - WAIT_OBJECT_0]->Drain();
+            signalled = WaitForMultipleObjects(count, events.data(), FALSE, 0);
+        }
+        if (signalled == WAIT_FAILED) {
+            std::fprintf(stderr, "WaitForMultipleObjects failed\n");
+            schedule.stop = true;
+        }
         for (Client* client : joined) {
-            client->Drain();
             if (client->loginDue && Clock::now() >= *client->loginDue) {
                 client->LogIn();
             }
@@ -344,15 +364,19 @@ int main() {
         });
         const long startKb = ResidentKilobytes(server.Pid());
 
+        Schedule schedule;
         // Spread over the threads in turn, so that each thread's spectators come last.
-        std::vector<std::vector<Client>> threads(kThreads);
+        constexpr int kWaitLimit = MAXIMUM_WAIT_OBJECTS;
+        const int threadCount = std::max(kMinThreads, (clientCount + kWaitLimit - 1) / kWaitLimit);
+        std::vector<std::vector<Client>> threads(static_cast<std::size_t>(threadCount));
         for (int index = 0; index < clientCount; ++index) {
             Client client;
             client.index = index;
             client.layout = &layout;
-            threads[index % kThreads].push_back(std::move(client));
+            client.owed = &schedule.owed;
+            client.delivered = &schedule.delivered;
+            threads[static_cast<std::size_t>(index % threadCount)].push_back(std::move(client));
         }
-        Schedule schedule;
         std::vector<std::thread> workers;
         const auto begun = Clock::now();
         for (auto& clients : threads) {
@@ -366,20 +390,27 @@ int main() {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         const auto ready = Clock::now();
-        if (schedule.started < clientCount) {
-            schedule.abandoned = true;
-        } else {
+        long warmKb = 0;
+        long endKb = 0;
+        double drainSeconds = 0;
+        if (schedule.started == clientCount) {
             schedule.sendFrom = ready + std::chrono::milliseconds(200);
             schedule.sendUntil = schedule.sendFrom + std::chrono::seconds(seconds);
-            schedule.drainUntil = schedule.sendUntil + std::chrono::seconds(3);
             schedule.go = true;
             std::this_thread::sleep_until(schedule.sendFrom + std::chrono::seconds(seconds) / 4);
-        }
-        const long warmKb = ResidentKilobytes(server.Pid());
-        if (schedule.go) {
+            warmKb = ResidentKilobytes(server.Pid());
             std::this_thread::sleep_until(schedule.sendUntil);
+            endKb = ResidentKilobytes(server.Pid());
+            // What is on its way arrives, or the run has lost it.
+            const auto drainLimit = schedule.sendUntil + kDrainLimit;
+            while (Clock::now() < drainLimit && schedule.delivered < schedule.owed) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            // A little longer, for anything that should not come at all.
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            drainSeconds = std::chrono::duration<double>(Clock::now() - schedule.sendUntil).count();
         }
-        const long endKb = ResidentKilobytes(server.Pid());
+        schedule.stop = true;
         for (std::thread& worker : workers) {
             worker.join();
         }
@@ -412,13 +443,13 @@ int main() {
             }
         }
         std::printf("%d clients (%d competitors in %d groups, %d spectators), ready after %.1f s; "
-                    "%d s at %d msg/s each: %ld sent, %ld due, %ld received, %ld misrouted, %ld "
-                    "duplicated, %ld out of order, %d receivers short, %d clients never sent, "
-                    "%d failed joins\n",
+                    "%d s at %d msg/s each, all delivered %.1f s after the last send: %ld sent, "
+                    "%ld due, %ld received, %ld misrouted, %ld duplicated, %ld out of order, %d "
+                    "receivers short, %d clients never sent, %d failed joins\n",
                     clientCount, layout.groups * 2, layout.groups, layout.spectators,
-                    std::chrono::duration<double>(ready - begun).count(), seconds, rate, sent, due,
-                    received, misrouted, duplicated, skipped, lossy, idle,
-                    schedule.failedJoins.load());
+                    std::chrono::duration<double>(ready - begun).count(), seconds, rate,
+                    drainSeconds - 0.5, sent, due, received, misrouted, duplicated, skipped, lossy,
+                    idle, schedule.failedJoins.load());
         std::printf("server resident memory: %ld kB at start, %ld kB warm, %ld kB at the end "
                     "(%+ld kB); %ld lines from its game\n",
                     startKb, warmKb, endKb, endKb - warmKb, serverLines.load());

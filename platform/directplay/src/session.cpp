@@ -22,6 +22,7 @@ namespace {
 constexpr std::size_t kChannels = 2;
 constexpr enet_uint8 kReliableChannel = 0;
 constexpr enet_uint8 kUnreliableChannel = 1;
+constexpr int kHostSocketBuffer = 4 * 1024 * 1024;
 // Network events handled in one hold of the session's lock.
 constexpr int kEventsPerTurn = 256;
 
@@ -197,6 +198,12 @@ HRESULT Session::StartHost() {
         return DPERR_CANNOTCREATESERVER;
     }
     LimitPacketSize(*host_);
+    // Every connection's packets arrive on this one socket: a burst from many peers at once
+    // must not overflow it (the system caps the size at its own maximum).
+    if (enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kHostSocketBuffer) != 0 ||
+        enet_socket_set_option(host_->socket, ENET_SOCKOPT_SNDBUF, kHostSocketBuffer) != 0) {
+        return DPERR_CANNOTCREATESERVER;
+    }
     clocks_.resize(host_->peerCount);
     config_.summary.sessionPort = host_->address.port;
     state_ = State::Open;
