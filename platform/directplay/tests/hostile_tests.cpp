@@ -393,7 +393,11 @@ TEST(HostileRawClient, IsRefusedWhileHonestPeersReceiveExactlyTheirMessages) {
     RecordProperty("resident_kb_before", std::to_string(idleKb));
     RecordProperty("resident_kb_after", std::to_string(afterKb));
     EXPECT_LE(idleTicks, sysconf(_SC_CLK_TCK) / 20); // 5 % of a core
+    // AddressSanitizer's quarantine keeps freed memory resident on purpose, so an
+    // instrumented host is not judged by its size.
+#ifndef __SANITIZE_ADDRESS__
     EXPECT_LE(afterKb - idleKb, 4096);
+#endif
 }
 
 } // namespace
