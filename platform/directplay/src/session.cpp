@@ -2,6 +2,8 @@
 
 #include "address.h"
 
+#include <enet/time.h>
+
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
@@ -17,10 +19,12 @@
 namespace directplay {
 namespace {
 
-constexpr std::size_t kMaxPeers = 256;
 constexpr std::size_t kChannels = 2;
 constexpr enet_uint8 kReliableChannel = 0;
 constexpr enet_uint8 kUnreliableChannel = 1;
+constexpr int kHostSocketBuffer = 4 * 1024 * 1024;
+// Network events handled in one hold of the session's lock.
+constexpr int kEventsPerTurn = 256;
 
 void InitializeENet() {
     static const bool initialized = enet_initialize() == 0;
@@ -122,6 +126,12 @@ std::vector<std::uint8_t> DataPacket(DPID from, DPID to, std::span<const std::ui
     return Writer(PacketKind::Data).U32(from).U32(to).Bytes(payload).Result();
 }
 
+// Packets beyond a message of the largest size are dropped by ENet before they are put
+// together.
+void LimitPacketSize(ENetHost& host) {
+    host.maximumPacketSize = kMaxMessageSize + DataPacket(0, 0, {}).size();
+}
+
 } // namespace
 
 Session::Session(const SessionConfig& config, bool isHost, Links* links)
@@ -147,9 +157,6 @@ Session::~Session() {
             }
         }
         enet_host_destroy(host_);
-    }
-    if (enumerationSocket_ >= 0) {
-        close(enumerationSocket_);
     }
     if (wakeFd_ >= 0) {
         close(wakeFd_);
@@ -178,25 +185,26 @@ HRESULT Session::BeginJoin(const SessionConfig& config, std::unique_ptr<Session>
 }
 
 HRESULT Session::StartHost() {
+    if (config_.summary.name.size() > kMaxNameSize) {
+        return DPERR_INVALIDPARAMS;
+    }
     ENetAddress address{};
     address.host = config_.settings.loopbackOnly ? htonl(INADDR_LOOPBACK) : ENET_HOST_ANY;
     address.port = 0;
-    host_ = enet_host_create(&address, kMaxPeers, kChannels, 0, 0);
-    enumerationSocket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    host_ = enet_host_create(&address, kMaxConnections, kChannels, 0, 0);
+    responder_ = EnumerationResponder::Create(config_.settings, *config_.provider);
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (host_ == nullptr || enumerationSocket_ < 0 || wakeFd_ < 0) {
+    if (host_ == nullptr || responder_ == nullptr || wakeFd_ < 0) {
         return DPERR_CANNOTCREATESERVER;
     }
-    // Several hosts on one machine share the port; each receives the broadcast queries.
-    const int enable = 1;
-    sockaddr_in bound{};
-    bound.sin_family = AF_INET;
-    bound.sin_addr.s_addr = htonl(INADDR_ANY);
-    bound.sin_port = htons(config_.provider->Port(config_.settings));
-    if (setsockopt(enumerationSocket_, SOL_SOCKET, SO_REUSEADDR, &enable, sizeof enable) != 0 ||
-        bind(enumerationSocket_, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0) {
+    LimitPacketSize(*host_);
+    // Every connection's packets arrive on this one socket: a burst from many peers at once
+    // must not overflow it (the system caps the size at its own maximum).
+    if (enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kHostSocketBuffer) != 0 ||
+        enet_socket_set_option(host_->socket, ENET_SOCKOPT_SNDBUF, kHostSocketBuffer) != 0) {
         return DPERR_CANNOTCREATESERVER;
     }
+    clocks_.resize(host_->peerCount);
     config_.summary.sessionPort = host_->address.port;
     state_ = State::Open;
     thread_ = std::thread(&Session::Run, this);
@@ -211,6 +219,8 @@ HRESULT Session::StartJoin() {
     if (host_ == nullptr || wakeFd_ < 0) {
         return DPERR_NOCONNECTION;
     }
+    LimitPacketSize(*host_);
+    clocks_.resize(host_->peerCount);
     ENetAddress remote{};
     remote.host = config_.host.s_addr;
     remote.port = config_.summary.sessionPort;
@@ -251,28 +261,40 @@ void Session::Wake() {
 }
 
 void Session::Run() {
+    {
+        std::lock_guard guard(lock_);
+        nextCheck_ = enet_time_get();
+    }
     const int periodMs =
         static_cast<int>(std::clamp<std::uint32_t>(config_.settings.keepaliveMs / 4, 10, 100));
-    pollfd descriptors[3] = {
-        {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {enumerationSocket_, POLLIN, 0}};
-    const nfds_t count = enumerationSocket_ >= 0 ? 3 : 2;
+    bool busy = false;
     for (;;) {
+        pollfd descriptors[4] = {
+            {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
         {
             std::lock_guard guard(lock_);
             if (stop_) {
                 return;
             }
-            // Drain everything queued before flushing once.
+            flushDue_ = false;
+            // Drain what is queued before flushing once; a long burst is taken in turns, so
+            // that the callers waiting for the lock get it in between.
             ENetEvent event;
-            while (enet_host_service(host_, &event, 0) > 0) {
+            int handled = 0;
+            while (handled < kEventsPerTurn && enet_host_service(host_, &event, 0) > 0) {
                 HandleEvent(event);
+                ++handled;
             }
-            if (descriptors[2].revents & POLLIN) {
-                AnswerQueries();
+            busy = handled == kEventsPerTurn;
+            CheckPeers();
+            if (responder_ != nullptr) {
+                responder_->Service(Summary());
+                descriptors[2].fd = responder_->PortFd();
+                descriptors[3].fd = responder_->RelayFd();
             }
             enet_host_flush(host_);
         }
-        poll(descriptors, count, periodMs);
+        poll(descriptors, 4, busy ? 0 : periodMs);
         if (descriptors[1].revents & POLLIN) {
             std::uint64_t value;
             if (read(wakeFd_, &value, sizeof value) < 0) {
@@ -282,9 +304,43 @@ void Session::Run() {
     }
 }
 
+void Session::CheckPeers() {
+    const enet_uint32 now = enet_time_get();
+    if (ENET_TIME_LESS(now, nextCheck_)) {
+        return;
+    }
+    const std::uint32_t keepalive = config_.settings.keepaliveMs;
+    nextCheck_ = now + std::clamp<std::uint32_t>(keepalive / 4, 10, 100);
+    for (PeerId id = 0; id < clocks_.size(); ++id) {
+        PeerClock& clock = clocks_[id];
+        if (!clock.live) {
+            continue;
+        }
+        ENetPeer& peer = host_->peers[id];
+        // ENet notes when it was last acknowledged (0 until the first acknowledgement); the
+        // packets it hands over are noted here.
+        enet_uint32 heard = clock.heardAt;
+        if (peer.lastReceiveTime != 0 && ENET_TIME_GREATER(peer.lastReceiveTime, heard)) {
+            heard = peer.lastReceiveTime;
+        }
+        if (ENET_TIME_DIFFERENCE(now, heard) >= keepalive) {
+            enet_peer_reset(&peer);
+        } else if (isHost_ && !joined_.contains(id) &&
+                   ENET_TIME_DIFFERENCE(now, clock.connectedAt) >= kJoinTimeoutMs) {
+            enet_peer_disconnect_now(&peer, 0);
+        } else {
+            continue;
+        }
+        clock = PeerClock{};
+        PeerGone(id);
+    }
+}
+
 void Session::HandleEvent(const ENetEvent& event) {
+    const PeerId peer = PeerOf(event.peer);
     switch (event.type) {
     case ENET_EVENT_TYPE_CONNECT:
+        clocks_[peer] = PeerClock{true, host_->serviceTime, host_->serviceTime};
         if (isHost_) {
             const std::uint32_t keepalive = config_.settings.keepaliveMs;
             enet_peer_timeout(event.peer, 0, keepalive, keepalive);
@@ -295,12 +351,14 @@ void Session::HandleEvent(const ENetEvent& event) {
         }
         break;
     case ENET_EVENT_TYPE_RECEIVE:
-        HandlePacket(PeerOf(event.peer), {event.packet->data, event.packet->dataLength},
+        clocks_[peer].heardAt = host_->serviceTime;
+        HandlePacket(peer, {event.packet->data, event.packet->dataLength},
                      (event.packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0);
         enet_packet_destroy(event.packet);
         break;
     case ENET_EVENT_TYPE_DISCONNECT:
-        PeerGone(PeerOf(event.peer));
+        clocks_[peer] = PeerClock{};
+        PeerGone(peer);
         break;
     case ENET_EVENT_TYPE_NONE:
         break;
@@ -329,7 +387,7 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
     case PacketKind::Join: {
         const GUID instance = reader.Guid();
         HRESULT refusal = DP_OK;
-        if (!reader.Ok() || instance != config_.summary.instance) {
+        if (!reader.Complete() || instance != config_.summary.instance) {
             refusal = DPERR_NOSESSIONS;
         } else if (!AcceptsNewPlayers(Summary())) {
             refusal = DPERR_NONEWPLAYERS;
@@ -353,10 +411,10 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
         const DWORD flags = reader.U32();
         std::string shortName = reader.Text();
         std::string longName = reader.Text();
-        if (!reader.Ok() || !joined) {
+        if (!reader.Complete() || !joined) {
             return;
         }
-        if (IsFull()) {
+        if (IsFull() || PlayersOf(peer) >= kMaxPlayersPerConnection) {
             links_.SendTo(peer,
                           Writer(PacketKind::PlayerCreated)
                               .U32(request)
@@ -367,7 +425,7 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
             return;
         }
         const DPID id = AssignId(flags, false);
-        players_[id] = Player{id, flags, shortName, longName, peer, false, nullptr};
+        AddPlayer(Player{id, flags, shortName, longName, peer, false, nullptr});
         links_.SendTo(
             peer, Writer(PacketKind::PlayerCreated).U32(request).U32(DP_OK).U32(id).Result(), true);
         const SystemEvent created{DPSYS_CREATEPLAYERORGROUP,           id,        flags,
@@ -383,7 +441,7 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
     case PacketKind::DestroyPlayer: {
         const DPID id = reader.U32();
         auto player = players_.find(id);
-        if (reader.Ok() && player != players_.end() && player->second.peer == peer) {
+        if (reader.Complete() && player != players_.end() && player->second.peer == peer) {
             RemovePlayer(id);
         }
         return;
@@ -393,7 +451,7 @@ void Session::HostHandle(PeerId peer, Reader& reader, bool reliable) {
         const DPID to = reader.U32();
         auto payload = reader.Rest();
         auto sender = players_.find(from);
-        if (reader.Ok() && sender != players_.end() && sender->second.peer == peer) {
+        if (reader.Complete() && sender != players_.end() && sender->second.peer == peer) {
             Route(from, to, payload, reliable, peer);
         }
         return;
@@ -408,7 +466,7 @@ void Session::PeerHandle(Reader& reader) {
     case PacketKind::Welcome: {
         const DWORD flags = reader.U32();
         const DWORD maxPlayers = reader.U32();
-        if (reader.Ok() && state_ == State::Connecting) {
+        if (reader.Complete() && state_ == State::Connecting) {
             config_.summary.flags = flags;
             config_.summary.maxPlayers = maxPlayers;
             state_ = State::Open;
@@ -418,7 +476,7 @@ void Session::PeerHandle(Reader& reader) {
     }
     case PacketKind::Refused: {
         const HRESULT refusal = static_cast<HRESULT>(reader.U32());
-        if (reader.Ok() && state_ == State::Connecting) {
+        if (reader.Complete() && state_ == State::Connecting) {
             state_ = State::Failed;
             failure_ = refusal;
             changed_.notify_all();
@@ -430,22 +488,23 @@ void Session::PeerHandle(Reader& reader) {
         const HRESULT result = static_cast<HRESULT>(reader.U32());
         const DPID id = reader.U32();
         auto pending = pendingCreates_.find(request);
-        if (reader.Ok() && pending != pendingCreates_.end() && !pending->second.done) {
+        if (reader.Complete() && pending != pendingCreates_.end() && !pending->second.done) {
             PendingCreate& create = pending->second;
             create.done = true;
-            create.result = result;
+            // The caller is told DP_OK for any success the host reports.
+            create.result = SUCCEEDED(result) ? DP_OK : result;
             create.id = id;
             // A player the host cannot have given: not one of the reserved ids, nor one
             // already here.
-            if (SUCCEEDED(result) &&
+            if (SUCCEEDED(create.result) &&
                 (id == DPID_ALLPLAYERS || id == DPID_UNKNOWN || players_.contains(id))) {
                 create.result = DPERR_CANTADDPLAYER;
             }
             // Registered here, not by the waiting caller: the host may send to the new
             // player right after its answer, in the same burst of packets.
             if (SUCCEEDED(create.result)) {
-                players_[id] = Player{id,      create.flags, create.shortName, create.longName,
-                                      kNoPeer, true,         create.event};
+                AddPlayer(Player{id, create.flags, create.shortName, create.longName, kNoPeer, true,
+                                 create.event});
             }
             changed_.notify_all();
         }
@@ -461,7 +520,7 @@ void Session::PeerHandle(Reader& reader) {
         event.shortName = reader.Text();
         event.longName = reader.Text();
         event.currentPlayers = reader.U32();
-        if (reader.Ok()) {
+        if (reader.Complete()) {
             Notify(event, 0);
         }
         return;
@@ -470,37 +529,13 @@ void Session::PeerHandle(Reader& reader) {
         const DPID from = reader.U32();
         const DPID to = reader.U32();
         auto payload = reader.Rest();
-        if (reader.Ok()) {
+        if (reader.Complete()) {
             Deliver(from, to, payload);
         }
         return;
     }
     default:
         return;
-    }
-}
-
-void Session::AnswerQueries() {
-    std::uint8_t buffer[512];
-    for (;;) {
-        sockaddr_in from{};
-        socklen_t fromSize = sizeof from;
-        const ssize_t size = recvfrom(enumerationSocket_, buffer, sizeof buffer, MSG_DONTWAIT,
-                                      reinterpret_cast<sockaddr*>(&from), &fromSize);
-        if (size < 0) {
-            return;
-        }
-        if (!TargetAllowed(config_.settings, from.sin_addr)) {
-            continue;
-        }
-        auto application = DecodeQuery(*config_.provider, {buffer, static_cast<std::size_t>(size)});
-        if (!application ||
-            (*application != GUID_NULL && *application != config_.summary.application)) {
-            continue;
-        }
-        const auto answer = EncodeAnswer(*config_.provider, Summary());
-        sendto(enumerationSocket_, answer.data(), answer.size(), 0,
-               reinterpret_cast<const sockaddr*>(&from), sizeof from);
     }
 }
 
@@ -530,6 +565,13 @@ void Session::PeerGone(PeerId peer) {
     changed_.notify_all();
 }
 
+void Session::AddPlayer(const Player& player) {
+    players_[player.id] = player;
+    if (player.local) {
+        local_.insert(player.id);
+    }
+}
+
 DPID Session::AssignId(DWORD flags, bool local) {
     // Only the host's own player can be the server player.
     if (local && (flags & DPPLAYER_SERVERPLAYER) &&
@@ -540,6 +582,11 @@ DPID Session::AssignId(DWORD flags, bool local) {
         ++nextId_;
     }
     return nextId_++;
+}
+
+std::size_t Session::PlayersOf(PeerId peer) const {
+    return static_cast<std::size_t>(std::ranges::count_if(
+        players_, [peer](const auto& entry) { return entry.second.peer == peer; }));
 }
 
 bool Session::IsFull() const {
@@ -553,8 +600,9 @@ SessionSummary Session::Summary() const {
 }
 
 void Session::Notify(const SystemEvent& event, DPID except) {
-    for (const auto& [id, player] : players_) {
-        if (player.local && id != except) {
+    for (DPID id : local_) {
+        const Player& player = players_.at(id);
+        if (id != except) {
             queue_.push_back({DPID_SYSMSG, id, event});
             if (player.event != nullptr) {
                 SetEvent(player.event);
@@ -590,13 +638,21 @@ void Session::Route(DPID from, DPID to, std::span<const std::uint8_t> payload, b
         }
         return;
     }
-    // In a client/server session a client's send to all players reaches the server player.
-    const bool toServer = (config_.summary.flags & DPSESSION_CLIENTSERVER) && origin != kNoPeer;
-    for (const auto& [id, player] : players_) {
-        if (id == from || (toServer && !(player.local && (player.flags & DPPLAYER_SERVERPLAYER)))) {
-            continue;
+    // In a client/server session a client's send to all players reaches the server player,
+    // which is local.
+    if ((config_.summary.flags & DPSESSION_CLIENTSERVER) && origin != kNoPeer) {
+        for (DPID id : local_) {
+            const Player& player = players_.at(id);
+            if (id != from && (player.flags & DPPLAYER_SERVERPLAYER)) {
+                sendTo(player);
+            }
         }
-        sendTo(player);
+        return;
+    }
+    for (const auto& [id, player] : players_) {
+        if (id != from) {
+            sendTo(player);
+        }
     }
 }
 
@@ -615,6 +671,7 @@ void Session::RemovePlayer(DPID id) {
     }
     const Player player = found->second;
     players_.erase(found);
+    local_.erase(id);
     std::erase_if(queue_, [id](const QueuedMessage& message) { return message.to == id; });
     if (!isHost_) {
         return;
@@ -636,6 +693,9 @@ void Session::RemovePlayer(DPID id) {
 HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD flags) {
     const std::string shortName = name ? NameText(name->lpszShortNameA) : std::string();
     const std::string longName = name ? NameText(name->lpszLongNameA) : std::string();
+    if (shortName.size() > kMaxNameSize || longName.size() > kMaxNameSize) {
+        return DPERR_INVALIDPARAMS;
+    }
     std::unique_lock guard(lock_);
     if (state_ != State::Open) {
         return DPERR_CONNECTIONLOST;
@@ -645,7 +705,7 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
             return DPERR_CANTADDPLAYER;
         }
         id = AssignId(flags, true);
-        players_[id] = Player{id, flags, shortName, longName, kNoPeer, true, event};
+        AddPlayer(Player{id, flags, shortName, longName, kNoPeer, true, event});
         if (!(config_.summary.flags & DPSESSION_CLIENTSERVER)) {
             Broadcast(PlayerPacket(PacketKind::PlayerAdded, id, flags, shortName, longName,
                                    static_cast<DWORD>(players_.size())),
@@ -694,6 +754,9 @@ HRESULT Session::DestroyPlayer(DPID id) {
 }
 
 HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> data) {
+    if (data.size() > kMaxMessageSize) {
+        return DPERR_SENDTOOBIG;
+    }
     std::lock_guard guard(lock_);
     auto sender = players_.find(from);
     if (sender == players_.end() || !sender->second.local) {
@@ -716,7 +779,7 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
             links_.SendTo(kHostPeer, DataPacket(from, to, data), reliable);
         }
     }
-    links_.Flush();
+    links_.FlushSoon();
     return DP_OK;
 }
 
@@ -793,6 +856,12 @@ void Session::CloseLater(PeerId peer) {
 
 void Session::Flush() {
     enet_host_flush(host_);
+}
+
+void Session::FlushSoon() {
+    if (!flushDue_.exchange(true)) {
+        Wake();
+    }
 }
 
 in_addr Session::RemoteAddress(PeerId peer) const {

@@ -9,6 +9,7 @@
 
 #include <enet/enet.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -48,6 +49,9 @@ public:
     // Closes the connection once what is queued on it has gone out.
     virtual void CloseLater(PeerId peer) = 0;
     virtual void Flush() = 0;
+    // Sends what is queued soon, on the network thread, so that a burst of sends goes out
+    // in one flush.
+    virtual void FlushSoon() = 0;
     virtual in_addr RemoteAddress(PeerId peer) const = 0;
 
 protected:
@@ -116,12 +120,16 @@ private:
     void HandlePacket(PeerId peer, std::span<const std::uint8_t> bytes, bool reliable);
     void HostHandle(PeerId peer, Reader& reader, bool reliable);
     void PeerHandle(Reader& reader);
-    void AnswerQueries();
+    // Drops connections that have been silent for the keepalive time, or that have not
+    // joined within kJoinTimeoutMs.
+    void CheckPeers();
     void PeerGone(PeerId peer);
 
     // With the lock held.
+    void AddPlayer(const Player& player);
     DPID AssignId(DWORD flags, bool local);
     bool IsFull() const;
+    std::size_t PlayersOf(PeerId peer) const;
     void Notify(const SystemEvent& event, DPID except);
     void Deliver(DPID from, DPID to, std::span<const std::uint8_t> payload);
     void Route(DPID from, DPID to, std::span<const std::uint8_t> payload, bool reliable,
@@ -134,25 +142,37 @@ private:
     void SendTo(PeerId peer, const std::vector<std::uint8_t>& bytes, bool reliable) override;
     void CloseLater(PeerId peer) override;
     void Flush() override;
+    void FlushSoon() override;
     in_addr RemoteAddress(PeerId peer) const override;
 
     // The fuzz target feeds packets to a session without a network.
     friend class SessionProbe;
+    friend class CreatePlayerProbe;
 
     SessionConfig config_;
     const bool isHost_;
     Links& links_;
     ENetHost* host_ = nullptr;
-    int enumerationSocket_ = -1; // host only
+    std::unique_ptr<EnumerationResponder> responder_; // host only
     int wakeFd_ = -1;
+    // Per ENet peer, on the network thread: when it connected and was last heard from.
+    struct PeerClock {
+        bool live = false;
+        enet_uint32 connectedAt = 0;
+        enet_uint32 heardAt = 0;
+    };
+    std::vector<PeerClock> clocks_;
+    enet_uint32 nextCheck_ = 0;
     std::thread thread_;
     bool stop_ = false;
+    std::atomic<bool> flushDue_{false};
 
     std::mutex lock_;
     std::condition_variable changed_;
     State state_ = State::Connecting;
     HRESULT failure_ = DP_OK;
     std::map<DPID, Player> players_;
+    std::set<DPID> local_;    // the players of players_ that are local
     std::set<PeerId> joined_; // host only: the connections that joined the session
     DPID nextId_ = 2;
     std::uint32_t nextRequest_ = 1;

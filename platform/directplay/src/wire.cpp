@@ -83,11 +83,17 @@ GUID Reader::Guid() {
 
 std::string Reader::Text() {
     const std::uint32_t size = U32();
+    if (size > kMaxNameSize) {
+        ok_ = false;
+    }
     auto taken = Take(size);
     return {taken.begin(), taken.end()};
 }
 
 std::span<const std::uint8_t> Reader::Rest() {
+    if (bytes_.size() > kMaxMessageSize) {
+        ok_ = false;
+    }
     return Take(bytes_.size());
 }
 

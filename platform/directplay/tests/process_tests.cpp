@@ -1,10 +1,13 @@
 // Sessions between separate processes on 127.0.0.1, over both service providers.
+#include "directplay/environment.h"
 #include "dplay.h"
 #include "harness.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 
@@ -137,6 +140,88 @@ TEST_P(ProcessSession, KilledHostLosesTheSessionForEveryClient) {
     EXPECT_EQ(first.Command("recv 4000"), "sys 49 0");
     EXPECT_EQ(second.Command("recv 4000"), "sys 49 0");
     EXPECT_EQ(Word(first.Command("send 0 1 8"), 1), "88770168"); // DPERR_CONNECTIONLOST
+}
+
+// The sessions an "enum" answer lists, as application:name:players/most.
+std::vector<std::string> ListedSessions(const std::string& answer) {
+    std::istringstream in(answer);
+    std::string word;
+    std::vector<std::string> sessions;
+    for (int i = 0; in >> word; ++i) {
+        if (i >= 4) {
+            sessions.push_back(word);
+        }
+    }
+    std::ranges::sort(sessions);
+    return sessions;
+}
+
+TEST_P(ProcessSession, AQueryToTheMachineFindsEveryHostOnItAndOutlivesThePortOwner) {
+    // Queries go to 127.0.0.1 itself, not to a broadcast address: TCP/IP through the host
+    // address a game gives, IPX through the enumeration address.
+    setenv(directplay::kEnumerationAddressVariable, "127.0.0.1", 1);
+    const std::string connect = GetParam() == 0 ? "tcpip-host 127.0.0.1" : Provider();
+    // The first host owns the enumeration port; the others answer through it.
+    auto game = std::make_unique<PeerProcess>();
+    ASSERT_EQ(game->Command(Provider()), kOk);
+    ASSERT_EQ(game->Command("host c0ffee06 2 game").rfind(kOk, 0), 0u);
+    PeerProcess lobby;
+    ASSERT_EQ(lobby.Command(Provider()), kOk);
+    ASSERT_EQ(lobby.Command("host c0ffee06 0 lobby").rfind(kOk, 0), 0u);
+
+    PeerProcess client;
+    ASSERT_EQ(client.Command(connect), kOk);
+    EXPECT_EQ(ListedSessions(client.Command("enum c0ffee06 1200")),
+              (std::vector<std::string>{"c0ffee06:game:1/2", "c0ffee06:lobby:1/0"}));
+
+    // Once the port's owner is gone, another host takes the port over.
+    game->Kill();
+    game.reset();
+    EXPECT_EQ(ListedSessions(client.Command("enum c0ffee06 1200")),
+              (std::vector<std::string>{"c0ffee06:lobby:1/0"}));
+    PeerProcess later;
+    ASSERT_EQ(later.Command(Provider()), kOk);
+    ASSERT_EQ(later.Command("host c0ffee06 2 later").rfind(kOk, 0), 0u);
+    EXPECT_EQ(ListedSessions(client.Command("enum c0ffee06 1200")),
+              (std::vector<std::string>{"c0ffee06:later:1/2", "c0ffee06:lobby:1/0"}));
+    // And the session found can be joined.
+    PeerProcess player;
+    ASSERT_EQ(player.Command(connect), kOk);
+    const std::string joined = player.Command("join c0ffee06 1500 available");
+    EXPECT_EQ(joined.rfind(kOk, 0), 0u) << joined;
+}
+
+// Killed processes send nothing more: the other side must notice the silence itself,
+// after the keepalive time and before a quarter more has passed.
+TEST_P(ProcessSession, KilledClientAndHostAreReportedLostWithinAQuarterOverTheKeepalive) {
+    constexpr unsigned kSlowKeepaliveMs = 2000;
+    dptest::UseLoopbackSettings(kSlowKeepaliveMs);
+    PeerProcess host;
+    StartHost(host, "c0ffee07", 0);
+    PeerProcess killed;
+    PeerProcess survivor;
+    const std::string id = Word(Join(killed, "c0ffee07"), 2);
+    ASSERT_EQ(Join(survivor, "c0ffee07").rfind(kOk, 0), 0u);
+    ASSERT_EQ(host.Command("recv 2000"), "sys 3 " + id);
+    ASSERT_EQ(host.Command("recv 2000").rfind("sys 3 ", 0), 0u);
+
+    auto timeToLoss = [](PeerProcess& victim, PeerProcess& witness, const std::string& loss) {
+        const auto killedAt = Clock::now();
+        victim.Kill();
+        EXPECT_EQ(witness.Command("recv 4000"), loss);
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killedAt)
+            .count();
+    };
+    // The victim was last heard at most a ping interval (a quarter of the keepalive) and a
+    // check period before it died.
+    const auto clientLost = timeToLoss(killed, host, "sys 5 " + id);
+    RecordProperty("client_lost_ms", std::to_string(clientLost));
+    EXPECT_GE(clientLost, kSlowKeepaliveMs / 2);
+    EXPECT_LE(clientLost, kSlowKeepaliveMs * 5 / 4);
+    const auto hostLost = timeToLoss(host, survivor, "sys 49 0");
+    RecordProperty("host_lost_ms", std::to_string(hostLost));
+    EXPECT_GE(hostLost, kSlowKeepaliveMs / 2);
+    EXPECT_LE(hostLost, kSlowKeepaliveMs * 5 / 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, ProcessSession, testing::Values(0, 1),

@@ -12,12 +12,14 @@
 // session, unless bit 5 says otherwise). The peer starts connecting, with two players asked for
 // (requests 1 and 2) whose callers wait for the host's answers.
 #include "enumeration.h"
+#include "fuzz_checks.h"
 #include "session.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <string>
 #include <tuple>
 
@@ -27,99 +29,17 @@ namespace {
 const GUID kInstance{0x1e2d3c4b, 0x5a69, 0x7887, {1, 2, 3, 4, 5, 6, 7, 8}};
 const GUID kApplication{0x0f1e2d3c, 0x4b5a, 0x6978, {8, 7, 6, 5, 4, 3, 2, 1}};
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-// Whether `bytes` hold every field of a packet of their kind.
-bool WellFormed(std::span<const std::uint8_t> bytes) {
-    Reader reader(bytes);
-    switch (reader.Kind()) {
-    case PacketKind::EnumQuery:
-        reader.U8();
-        reader.Guid();
-        break;
-    case PacketKind::EnumAnswer:
-        reader.U8();
-        reader.Guid();
-        reader.Guid();
-        reader.U32();
-        reader.U32();
-        reader.U32();
-        reader.Text();
-        reader.U32();
-        break;
-    case PacketKind::Join:
-        reader.Guid();
-        break;
-    case PacketKind::Welcome:
-        reader.U32();
-        reader.U32();
-        break;
-    case PacketKind::Refused:
-    case PacketKind::DestroyPlayer:
-        reader.U32();
-        break;
-    case PacketKind::CreatePlayer:
-        reader.U32();
-        reader.U32();
-        reader.Text();
-        reader.Text();
-        break;
-    case PacketKind::PlayerCreated:
-        reader.U32();
-        reader.U32();
-        reader.U32();
-        break;
-    case PacketKind::PlayerAdded:
-    case PacketKind::PlayerRemoved:
-        reader.U32();
-        reader.U32();
-        reader.Text();
-        reader.Text();
-        reader.U32();
-        break;
-    case PacketKind::Data:
-        reader.U32();
-        reader.U32();
-        reader.Rest();
-        break;
-    }
-    return reader.Ok();
-}
-
 // Decoding an enumeration packet and encoding what it says gives the packet back.
 void CheckEnumeration(std::span<const std::uint8_t> bytes) {
     for (const Provider& provider : Providers()) {
         if (const auto application = DecodeQuery(provider, bytes)) {
-            const auto encoded = EncodeQuery(provider, *application);
-            Check(bytes.size() >= encoded.size() &&
-                  std::equal(encoded.begin(), encoded.end(), bytes.begin()));
+            Check(std::ranges::equal(EncodeQuery(provider, *application), bytes));
         }
         if (const auto session = DecodeAnswer(provider, bytes)) {
-            const auto encoded = EncodeAnswer(provider, *session);
-            Check(bytes.size() >= encoded.size() &&
-                  std::equal(encoded.begin(), encoded.end(), bytes.begin()));
+            Check(std::ranges::equal(EncodeAnswer(provider, *session), bytes));
         }
     }
 }
-
-// The connections, recording what the session sends.
-class RecordingLinks : public Links {
-public:
-    void SendTo(PeerId peer, const std::vector<std::uint8_t>& bytes, bool) override {
-        Check(WellFormed(bytes));
-        sent.push_back(peer);
-    }
-    void CloseLater(PeerId peer) override { closed.push_back(peer); }
-    void Flush() override {}
-    in_addr RemoteAddress(PeerId) const override { return in_addr{htonl(INADDR_LOOPBACK)}; }
-
-    std::vector<PeerId> sent;
-    std::vector<PeerId> closed;
-};
 
 } // namespace
 
@@ -169,6 +89,7 @@ public:
         const auto before = Snapshot();
         links_.sent.clear();
         links_.closed.clear();
+        links_.packets.clear();
         {
             std::lock_guard guard(session_.lock_);
             session_.HandlePacket(from, bytes, reliable);
@@ -215,6 +136,13 @@ private:
     }
 
     void CheckTables() const {
+        std::set<DPID> local;
+        for (const auto& [id, player] : session_.players_) {
+            if (player.local) {
+                local.insert(id);
+            }
+        }
+        Check(session_.local_ == local);
         const auto& summary = session_.config_.summary;
         for (const auto& [id, player] : session_.players_) {
             Check(player.id == id && id != DPID_ALLPLAYERS && id != DPID_UNKNOWN);
@@ -248,45 +176,8 @@ private:
         }
     }
 
-    // Takes every queued message, as the game does with a buffer grown to the size asked.
     void Drain() {
-        std::vector<std::uint8_t> buffer;
-        for (;;) {
-            DPID from = 0;
-            DPID to = 0;
-            DWORD size = 0;
-            HRESULT hr = session_.Receive(&from, &to, 0, nullptr, &size);
-            if (hr == DPERR_NOMESSAGES) {
-                return;
-            }
-            // Only an empty message fits in no buffer.
-            buffer.clear();
-            if (hr == DPERR_BUFFERTOOSMALL) {
-                buffer.assign(size, 0xAA);
-                hr = session_.Receive(&from, &to, 0, buffer.data(), &size);
-            }
-            Check(hr == DP_OK && size == buffer.size() && session_.players_.contains(to));
-            if (from == DPID_SYSMSG) {
-                CheckSystemMessage(buffer);
-            }
-        }
-    }
-
-    // Player messages point at names stored after them inside the buffer.
-    static void CheckSystemMessage(const std::vector<std::uint8_t>& buffer) {
-        Check(buffer.size() >= sizeof(DPMSG_GENERIC));
-        const auto* generic = reinterpret_cast<const DPMSG_GENERIC*>(buffer.data());
-        if (generic->dwType != DPSYS_CREATEPLAYERORGROUP) {
-            return;
-        }
-        Check(buffer.size() >= sizeof(DPMSG_CREATEPLAYERORGROUP));
-        const auto* created = reinterpret_cast<const DPMSG_CREATEPLAYERORGROUP*>(buffer.data());
-        const char* begin = reinterpret_cast<const char*>(buffer.data());
-        const char* end = begin + buffer.size();
-        for (const char* name : {created->dpnName.lpszShortNameA, created->dpnName.lpszLongNameA}) {
-            Check(name >= begin + sizeof(DPMSG_CREATEPLAYERORGROUP) && name < end);
-            Check(std::memchr(name, 0, static_cast<std::size_t>(end - name)) != nullptr);
-        }
+        DrainMessages(session_, [this](DPID id) { return session_.players_.contains(id); });
     }
 
     const bool isHost_;

@@ -1,8 +1,10 @@
-// The seed inputs of the session fuzz target, written with the packet writer: sessions as
-// they go when everyone follows the protocol, plus a few requests a host must turn down.
+// The seed inputs of the session fuzz target and of the CreatePlayer fuzz target, written
+// with the packet writer: sessions as they go when everyone follows the protocol, plus a few
+// requests a host must turn down and answers a peer must not take.
 //
-//   session_fuzz_seeds DIR          writes the seeds into DIR
-//   session_fuzz_seeds --check DIR  fails unless DIR holds them as written now
+//   session_fuzz_seeds SESSION_DIR CREATE_PLAYER_DIR          writes the seeds
+//   session_fuzz_seeds --check SESSION_DIR CREATE_PLAYER_DIR  fails unless the folders hold
+//                                                             them as written now
 #include "enumeration.h"
 
 #include <cstdio>
@@ -135,22 +137,44 @@ std::vector<std::pair<std::string, Bytes>> Seeds() {
     };
 }
 
+// For the CreatePlayer target: its callers ask for requests 1, 2 and 3 in turn.
+std::vector<std::pair<std::string, Bytes>> CreatePlayerSeeds() {
+    constexpr std::uint8_t kThreeCallers = 2;
+    constexpr std::uint8_t kServerPlayer = 4;
+    return {
+        {"answered_in_turn", Seed(kThreeCallers)
+                                 .Packet(0, PlayerCreated(2, DP_OK, 8))
+                                 .Packet(0, Data(9, 8, "to eight"))
+                                 .Packet(0, PlayerCreated(1, DP_OK, 7))
+                                 .Packet(0, PlayerCreated(3, DPERR_CANTADDPLAYER, 0))
+                                 .Result()},
+        {"answers_not_to_take", Seed(kThreeCallers)
+                                    .Packet(0, PlayerCreated(1, DP_OK, 7))
+                                    .Packet(0, PlayerCreated(1, DP_OK, 9)) // twice
+                                    .Packet(0, PlayerCreated(2, DP_OK, 7)) // a player already here
+                                    .Packet(0, PlayerCreated(3, DP_OK, DPID_ALLPLAYERS))
+                                    .Packet(0, PlayerCreated(4, DP_OK, 10)) // never asked
+                                    .Result()},
+        {"server_player_then_lost", Seed(kServerPlayer)
+                                        .Packet(0, PlayerCreated(1, DP_OK, DPID_SERVERPLAYER))
+                                        .Packet(0, Data(5, 1, "to the server"))
+                                        .Departure(0)
+                                        .Result()},
+        {"lost_before_the_answer",
+         Seed(1).Departure(0).Packet(0, PlayerCreated(1, DP_OK, 7)).Result()},
+    };
+}
+
 Bytes ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    const bool check = argc == 3 && std::strcmp(argv[1], "--check") == 0;
-    if (argc != 2 && !check) {
-        std::fprintf(stderr, "usage: %s [--check] DIR\n", argv[0]);
-        return 2;
-    }
-    const std::filesystem::path folder = argv[argc - 1];
+// Writes the seeds into `folder`, or counts those that differ from its files.
+int WriteOrCheck(const std::vector<std::pair<std::string, Bytes>>& seeds,
+                 const std::filesystem::path& folder, bool check) {
     int failures = 0;
-    for (const auto& [name, bytes] : Seeds()) {
+    for (const auto& [name, bytes] : seeds) {
         if (!check) {
             std::ofstream(folder / name, std::ios::binary)
                 .write(reinterpret_cast<const char*>(bytes.data()),
@@ -160,5 +184,18 @@ int main(int argc, char** argv) {
             ++failures;
         }
     }
+    return failures;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool check = argc == 4 && std::strcmp(argv[1], "--check") == 0;
+    if (argc != 3 && !check) {
+        std::fprintf(stderr, "usage: %s [--check] SESSION_DIR CREATE_PLAYER_DIR\n", argv[0]);
+        return 2;
+    }
+    const int failures = WriteOrCheck(Seeds(), argv[argc - 2], check) +
+                         WriteOrCheck(CreatePlayerSeeds(), argv[argc - 1], check);
     return failures == 0 ? 0 : 1;
 }

@@ -122,6 +122,53 @@ TEST_F(InProcessSession, CreationReachesTheServerAsASystemMessageWithItsNames) {
     EXPECT_EQ(dptest::ReceiveAny(host.Get(), from, to, buffer), DPERR_NOMESSAGES);
 }
 
+TEST_F(InProcessSession, MessagesUpToTheSizeLimitArriveWholeAndLargerOnesAreRefused) {
+    std::vector<BYTE> buffer;
+    DPID from;
+    DPID to;
+    ASSERT_EQ(Next(host.Get(), hostEvent.Get(), from, to, buffer), DP_OK); // the creation
+
+    auto patterned = [](std::size_t size) {
+        std::vector<BYTE> bytes(size);
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<BYTE>(i * 31 + size);
+        }
+        return bytes;
+    };
+    // A game state of 300 KB, then the largest message; one byte more is refused at once.
+    for (const std::size_t size :
+         {std::size_t{300 * 1024}, std::size_t{directplay::kMaxMessageSize}}) {
+        auto sent = patterned(size);
+        ASSERT_EQ(client->SendEx(player, DPID_ALLPLAYERS, DPSEND_GUARANTEED | DPSEND_ASYNC,
+                                 sent.data(), static_cast<DWORD>(size), 0, 0, nullptr, nullptr),
+                  DP_OK);
+        ASSERT_EQ(Next(host.Get(), hostEvent.Get(), from, to, buffer), DP_OK);
+        EXPECT_EQ(from, player);
+        EXPECT_TRUE(buffer == sent) << size;
+    }
+    auto tooLarge = patterned(directplay::kMaxMessageSize + 1);
+    EXPECT_EQ(client->SendEx(player, DPID_ALLPLAYERS, DPSEND_GUARANTEED, tooLarge.data(),
+                             static_cast<DWORD>(tooLarge.size()), 0, 0, nullptr, nullptr),
+              DPERR_SENDTOOBIG);
+    EXPECT_EQ(host->SendEx(server, player, DPSEND_GUARANTEED, tooLarge.data(),
+                           static_cast<DWORD>(tooLarge.size()), 0, 0, nullptr, nullptr),
+              DPERR_SENDTOOBIG);
+    EXPECT_EQ(WaitForSingleObject(hostEvent.Get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(dptest::ReceiveAny(host.Get(), from, to, buffer), DPERR_NOMESSAGES);
+}
+
+TEST_F(InProcessSession, NamesUpToTheSizeLimitAreTakenAndLongerOnesRefused) {
+    Event event;
+    DPID id = 0;
+    const std::string longest(directplay::kMaxNameSize, 'n');
+    EXPECT_EQ(dptest::CreateNamedPlayer(client.Get(), id, longest.c_str(), event.Get(), 0), DP_OK);
+    const std::string tooLong(directplay::kMaxNameSize + 1, 'n');
+    EXPECT_EQ(dptest::CreateNamedPlayer(client.Get(), id, tooLong.c_str(), event.Get(), 0),
+              DPERR_INVALIDPARAMS);
+    EXPECT_EQ(dptest::CreateNamedPlayer(host.Get(), id, tooLong.c_str(), event.Get(), 0),
+              DPERR_INVALIDPARAMS);
+}
+
 TEST_F(InProcessSession, SmallBufferGetsTheNeededSizeThenTheMessage) {
     std::vector<BYTE> buffer;
     DPID from;

@@ -24,6 +24,25 @@ inline constexpr std::uint32_t kDefaultKeepaliveMs = 20000;
 // When set, replaces the time-out that callers give EnumSessions (milliseconds).
 inline constexpr const char* kEnumerationTimeoutVariable = "DPLAY_ENUM_TIMEOUT_MS";
 
+// Limits that keep one peer from exhausting a session host. They are fixed.
+//
+// A peer is reported lost when nothing has been heard from it for the keepalive time; the
+// report comes at most a quarter of that time later (and never later than 100 ms after it).
+// Connections a host accepts at once, joined or not.
+inline constexpr std::uint32_t kMaxConnections = 2048;
+// A connection that has not joined the session this long after connecting is dropped.
+inline constexpr std::uint32_t kJoinTimeoutMs = 5000;
+// Players one connection may own at a time; CreatePlayer beyond it fails with
+// DPERR_CANTADDPLAYER.
+inline constexpr std::uint32_t kMaxPlayersPerConnection = 16;
+// Bytes of one message; Send of more fails with DPERR_SENDTOOBIG, and a received packet
+// carrying more is dropped.
+inline constexpr std::uint32_t kMaxMessageSize = 1024 * 1024;
+// Bytes of a player's short or long name and of a session name; CreatePlayer with a longer
+// name fails with DPERR_INVALIDPARAMS, and a received packet carrying one is dropped.
+inline constexpr std::uint32_t kMaxNameSize = 1024;
+// A received packet is dropped when it lacks a field or carries bytes after its last one.
+
 // Datagrams and connection attempts the stand-in has sent in this process, counted before
 // each is handed to the socket; a refused target leaves them unchanged.
 struct TransportCounters {
