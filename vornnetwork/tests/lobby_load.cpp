@@ -471,5 +471,6 @@ int main() {
     }
     CoUninitialize();
     std::filesystem::remove(registry);
+    std::filesystem::remove(registry.string() + ".lock");
     return code;
 }

@@ -1,5 +1,6 @@
 // The lobby server on received buffers with a recording send function: seats, starts and
 // stops of groups, spectators and their snapshot, routing, departures and full tables.
+#include "debug_lines.h"
 #include "lobbyserver.h"
 #include "win32/extensions.h"
 
@@ -49,29 +50,6 @@ DWORD SeedOf(const NetMessage& start) {
 BYTE RoleOf(const NetMessage& start) {
     return start.Data()[4];
 }
-
-// The debug lines written while it lives.
-class DebugLines {
-public:
-    DebugLines()
-        : previous_(win32::SetDebugOutputSink([this](const char* text) {
-              std::lock_guard guard(lock_);
-              lines_.emplace_back(text);
-          })) {}
-    ~DebugLines() { win32::SetDebugOutputSink(previous_); }
-    DebugLines(const DebugLines&) = delete;
-    DebugLines& operator=(const DebugLines&) = delete;
-
-    std::vector<std::string> Lines() const {
-        std::lock_guard guard(lock_);
-        return lines_;
-    }
-
-private:
-    mutable std::mutex lock_;
-    std::vector<std::string> lines_;
-    win32::DebugOutputSink previous_;
-};
 
 int CountContaining(const std::vector<std::string>& lines, const std::string& part) {
     return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&part](const auto& line) {

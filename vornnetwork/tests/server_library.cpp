@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <vector>
 
 const ServerLibrary& Server() {
     static const ServerLibrary library = [] {
@@ -24,12 +25,39 @@ const ServerLibrary& Server() {
     return library;
 }
 
+namespace {
+
+// The registry files of this process's tests, with their lock and backup files, removed when
+// the process ends.
+class RegistryFiles {
+public:
+    RegistryFiles() = default;
+    RegistryFiles(const RegistryFiles&) = delete;
+    RegistryFiles& operator=(const RegistryFiles&) = delete;
+    ~RegistryFiles() {
+        for (const auto& file : files_) {
+            std::error_code ignored;
+            for (const char* suffix : {"", ".lock", ".damaged", ".new"}) {
+                std::filesystem::remove(file.string() + suffix, ignored);
+            }
+        }
+    }
+    void Add(const std::filesystem::path& file) { files_.push_back(file); }
+
+private:
+    std::vector<std::filesystem::path> files_;
+};
+
+} // namespace
+
 std::string UseFreshRegistry() {
+    static RegistryFiles used;
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() /
         ("vornnetwork-" + std::to_string(getpid()) + "-" + test->name() + ".reg");
     std::filesystem::remove(file);
+    used.Add(file);
     setenv("VORN_REGISTRY_FILE", file.c_str(), 1);
     return file.string();
 }

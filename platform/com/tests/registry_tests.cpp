@@ -1,4 +1,5 @@
 // The registry file when it is damaged and when a save fails or is cut short.
+#include "debug_lines.h"
 #include "win32/extensions.h"
 #include "windows.h"
 #include "winreg.h"
@@ -23,29 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// The debug lines written while it lives.
-class DebugLines {
-public:
-    DebugLines()
-        : previous_(win32::SetDebugOutputSink([this](const char* text) {
-              std::lock_guard guard(lock_);
-              lines_.emplace_back(text);
-          })) {}
-    ~DebugLines() { win32::SetDebugOutputSink(previous_); }
-    DebugLines(const DebugLines&) = delete;
-    DebugLines& operator=(const DebugLines&) = delete;
-
-    std::vector<std::string> Take() {
-        std::lock_guard guard(lock_);
-        return std::exchange(lines_, {});
-    }
-
-private:
-    std::mutex lock_;
-    std::vector<std::string> lines_;
-    win32::DebugOutputSink previous_;
-};
 
 std::string ReadFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
