@@ -4,9 +4,22 @@
 
 #include "objidl.h"
 #include "oleauto.h"
+#include "rpc.h"
+#include "rpcndr.h"
 #include "unknwn.h"
 #include "windows.h"
 #include "winreg.h"
+
+// How interfaces are spelt in headers generated from IDL. A C vtable is const only when
+// CONST_VTABLE asks for it.
+#define interface struct
+#define BEGIN_INTERFACE
+#define END_INTERFACE
+#ifdef CONST_VTABLE
+#define CONST_VTBL const
+#else
+#define CONST_VTBL
+#endif
 
 using OLECHAR = WCHAR;
 using LPOLESTR = OLECHAR*;

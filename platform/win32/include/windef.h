@@ -65,6 +65,15 @@ using HRSRC = HRSRC__*;
 #define CALLBACK
 #define APIENTRY
 
+// Declaration decorations. A selectany definition may occur in several modules of a
+// program and one is kept, as a weak definition does; the others are hints to the
+// Microsoft compiler with no effect here.
+#define EXTERN_C extern "C"
+#define DECLSPEC_SELECTANY __attribute__((weak))
+#define DECLSPEC_UUID(x)
+#define DECLSPEC_NOVTABLE
+#define FORCEINLINE inline __attribute__((always_inline))
+
 #define MAKEWORD(a, b) ((WORD)(((BYTE)(a)) | ((WORD)((BYTE)(b))) << 8))
 #define MAKELONG(a, b) ((LONG)(((WORD)(a)) | ((DWORD)((WORD)(b))) << 16))
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
