@@ -11,6 +11,16 @@ trap 'rm -rf "$work"' EXIT
 kit=$work/kit
 
 cmake --install "$build" --prefix "$kit" >/dev/null
+
+# The kit's header is what its IDL, with the kit's base IDL files, generates (the first
+# line names the source path).
+widl=$(command -v x86_64-w64-mingw32-widl || command -v widl)
+"$widl" --win64 -h -I "$kit/include/standin" -o "$work/VornNetwork.h" \
+  "$kit/include/vornnetwork/VornNetwork.idl"
+if ! diff <(tail -n +2 "$work/VornNetwork.h") <(tail -n +2 "$kit/include/vornnetwork/VornNetwork.h"); then
+  echo "outside game: the kit's VornNetwork.h is not what its VornNetwork.idl generates" >&2
+  exit 1
+fi
 export PKG_CONFIG_PATH=$kit/lib/pkgconfig
 # shellcheck disable=SC2046
 g++ -std=c++20 -Wall -Wextra -O1 -o "$work/outside_game" tests/outside_game/outside_game.cpp \

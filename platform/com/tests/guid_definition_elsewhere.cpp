@@ -1,0 +1,6 @@
+#define INITGUID
+#include "guid_definition.h"
+
+const GUID* TwiceDefinedSeenElsewhere() {
+    return &GUID_TwiceDefined;
+}
