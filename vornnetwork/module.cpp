@@ -1,8 +1,6 @@
 #include "module.h"
 
 #include "classfactory.h"
-#include "com/registrar.h"
-#include "resource.h"
 
 CVornNetworkModule _Module;
 
@@ -51,7 +49,7 @@ HRESULT CVornNetworkModule::RegisterServer() {
             return hr;
         }
     }
-    return AtlRegisterTypeLib(m_hInst, nullptr);
+    return RegisterTypeLib();
 }
 
 HRESULT CVornNetworkModule::UnregisterServer() {
@@ -61,5 +59,5 @@ HRESULT CVornNetworkModule::UnregisterServer() {
             return hr;
         }
     }
-    return AtlUnRegisterTypeLib(m_hInst, nullptr);
+    return UnRegisterTypeLib();
 }

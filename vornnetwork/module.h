@@ -28,12 +28,25 @@ public:
     HRESULT RegisterServer();
     HRESULT UnregisterServer();
 
+    // Runs the registry script held as resource `nResID` of type "REGISTRY", with %MODULE%
+    // standing for this library's path.
+    HRESULT UpdateRegistryFromResource(UINT nResID, BOOL bRegister);
+
 private:
     HINSTANCE m_hInst = nullptr;
     LONG volatile m_nLockCnt = 0;
     CRITICAL_SECTION m_csObjMap{};
     ObjectMapEntry* m_pObjMap = nullptr;
     const GUID* m_pLibID = nullptr;
+
+    // Registers or removes the type library held as resource TYPELIB 1.
+    HRESULT RegisterTypeLib();
+    HRESULT UnRegisterTypeLib();
 };
 
 extern CVornNetworkModule _Module;
+
+// The library's entry point: DLL_PROCESS_ATTACH initialises the module, DLL_PROCESS_DETACH
+// releases it. How the loader reaches it differs by platform (module_linux.cpp,
+// module_windows.cpp).
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved);

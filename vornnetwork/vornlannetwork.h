@@ -2,12 +2,10 @@
 #pragma once
 
 #include "VornNetwork.h"
+#include "dplay.h"
 #include "lobbyserver.h"
 #include "netmessage.h"
 #include "records.h"
-
-struct IDirectPlay4A;
-struct DPMSG_DESTROYPLAYERORGROUP;
 
 class CVornLANNetwork final : public ISupportErrorInfo, public IVornLANNetwork {
 public:
