@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 namespace com {

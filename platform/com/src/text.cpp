@@ -1,5 +1,7 @@
 #include "com/text.h"
 
+#include "windows.h"
+
 #include <cstdio>
 
 namespace com {
