@@ -65,3 +65,20 @@ add_library(VornNetwork SHARED
 target_include_directories(VornNetwork PRIVATE ${VORN_DIR} ${VORN_GEN})
 target_link_libraries(VornNetwork PRIVATE registrar ole32 oleaut32 uuid dxguid user32)
 set_target_properties(VornNetwork PROPERTIES PREFIX "")
+
+# Sonvar.dll: the filter graph is the system's; the renderer it asks for by class is the
+# reference renderer, whose interface header is reached alone like the registrar's.
+set(RENDERER_INCLUDE_DIR ${PROJECT_BINARY_DIR}/renderer/include)
+configure_file(${PROJECT_SOURCE_DIR}/platform/directshow/include/directshow/renderer.h
+               ${RENDERER_INCLUDE_DIR}/directshow/renderer.h COPYONLY)
+set(SONVAR_DIR ${PROJECT_SOURCE_DIR}/sonvar)
+add_library(Sonvar SHARED
+  ${SONVAR_DIR}/src/player.cpp
+  ${SONVAR_DIR}/src/sonvar.cpp
+  ${SONVAR_DIR}/src/sonvar_windows.cpp
+  ${SONVAR_DIR}/sonvar.def)
+target_include_directories(Sonvar PRIVATE ${SONVAR_DIR}/include ${SONVAR_DIR}/src
+                                          ${RENDERER_INCLUDE_DIR})
+target_compile_definitions(Sonvar PRIVATE SONVAR_BUILDING)
+target_link_libraries(Sonvar PRIVATE ole32 oleaut32 uuid strmiids user32)
+set_target_properties(Sonvar PROPERTIES PREFIX "")

@@ -5,9 +5,24 @@
 #include <windows.h>
 
 // Posted to the notify window when a piece has played to its end: wParam
-// MCI_NOTIFY_SUCCESSFUL, lParam the player's id.
-constexpr UINT MM_MCINOTIFY = 0x3B9;
-constexpr WPARAM MCI_NOTIFY_SUCCESSFUL = 1;
+// MCI_NOTIFY_SUCCESSFUL, lParam the player's id. The system's multimedia header defines
+// the same values where it exists.
+#ifndef MM_MCINOTIFY
+#define MM_MCINOTIFY 0x3B9
+#endif
+#ifndef MCI_NOTIFY_SUCCESSFUL
+#define MCI_NOTIFY_SUCCESSFUL 0x0001
+#endif
+
+// The exported object: on Windows the library exports it through sonvar.def and its
+// users import it; elsewhere it is the one symbol the library shows.
+#if !defined(_WIN32)
+#define SONVAR_OBJECT extern "C" __attribute__((visibility("default")))
+#elif defined(SONVAR_BUILDING)
+#define SONVAR_OBJECT extern "C"
+#else
+#define SONVAR_OBJECT extern "C" __declspec(dllimport)
+#endif
 
 class ISonvar {
 public:
@@ -21,4 +36,4 @@ public:
     virtual void SetNotifyWindow(int id, HWND window);
 };
 
-extern "C" __attribute__((visibility("default"))) ISonvar ISonvar_object;
+SONVAR_OBJECT ISonvar ISonvar_object;

@@ -1,15 +1,26 @@
 // The player thread: builds the graph, then waits for graph events and commands.
 #include "sonvar_data.h"
+#include "sonvar_platform.h"
 
 #include <directshow/renderer.h>
 #include <dshow.h>
 #include <evcode.h>
 #include <sonvar.h>
 
+#include <array>
+
 namespace {
 
 constexpr LONG kStateTimeoutMs = 2000;
-constexpr char16_t kRendererName[] = u"DSound Secondary Buffer Renderer";
+// ASCII text as the platform's wide characters.
+template <std::size_t N> constexpr std::array<WCHAR, N> WidenAscii(const char (&text)[N]) {
+    std::array<WCHAR, N> wide{};
+    for (std::size_t i = 0; i < N; ++i)
+        wide[i] = static_cast<WCHAR>(text[i]);
+    return wide;
+}
+
+constexpr auto kRendererName = WidenAscii("DSound Secondary Buffer Renderer");
 
 // COM stays initialised for the thread's whole life, since the thread keeps using the
 // graph after building it; every way out of the thread uninitialises it.
@@ -40,8 +51,8 @@ bool BuildGraph(SonvarData& d) {
     if (FAILED(d.filterGraph->QueryInterface(IID_IGraphBuilder, d.graphBuilder.Out())) ||
         FAILED(d.renderer->QueryInterface(IID_IRendererControl, d.rendererControl.Out())))
         return false;
-    if (FAILED(d.graphBuilder->AddFilter(d.renderer.get(), kRendererName)) ||
-        FAILED(d.graphBuilder->RenderFile(reinterpret_cast<LPCWSTR>(d.fileName.c_str()), nullptr)))
+    if (FAILED(d.graphBuilder->AddFilter(d.renderer.get(), kRendererName.data())) ||
+        FAILED(d.graphBuilder->RenderFile(d.fileName.c_str(), nullptr)))
         return false;
     if (FAILED(d.rendererControl->SetOutput(d.rendererParam)))
         return false;

@@ -1,6 +1,6 @@
 #include "sonvar_data.h"
+#include "sonvar_platform.h"
 
-#include <directshow/classes.h>
 #include <directshow/renderer.h>
 #include <sonvar.h>
 
@@ -59,36 +59,6 @@ void DestroyRecord(SonvarData* record) {
 
 namespace {
 
-// The ANSI code page of this platform is UTF-8; composed characters stay composed.
-std::optional<std::u16string> WideFromAnsi(const char* text) {
-    std::u16string out;
-    for (auto* p = reinterpret_cast<const unsigned char*>(text); *p;) {
-        char32_t c = *p;
-        int extra = c < 0x80           ? 0
-                    : (c >> 5) == 0x6  ? 1
-                    : (c >> 4) == 0xE  ? 2
-                    : (c >> 3) == 0x1E ? 3
-                                       : -1;
-        if (extra < 0)
-            return std::nullopt;
-        c &= extra == 0 ? 0x7F : (0x3F >> extra);
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return std::nullopt;
-            c = (c << 6) | (p[i] & 0x3F);
-        }
-        p += extra + 1;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-    }
-    return out;
-}
-
 int GiveCommand(int id, SonvarCommand command) {
     ListLock lock;
     SonvarData* d = FindPlayer(id);
@@ -107,7 +77,7 @@ int ISonvar::PlayFile(const char* fileName, void* rendererParam) {
         return 0;
     ListLock lock;
     auto record = std::make_unique<SonvarData>();
-    std::optional<std::u16string> wide = WideFromAnsi(fileName);
+    std::optional<WideString> wide = WideFromAnsi(fileName);
     if (!wide)
         return 0;
     record->id = ++lastId;
@@ -196,8 +166,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
         playerThreads.Create();
         lastId = 0;
         InitializeCriticalSection(&listLock);
-        // On this platform the filter graph classes are built into the library.
-        directshow::RegisterBuiltinClasses();
         break;
     case DLL_PROCESS_DETACH:
         EndAllPlayers();
@@ -210,14 +178,3 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     }
     return TRUE;
 }
-
-namespace {
-
-__attribute__((constructor)) void LibraryLoaded() {
-    DllMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
-}
-__attribute__((destructor)) void LibraryUnloaded() {
-    DllMain(nullptr, DLL_PROCESS_DETACH, nullptr);
-}
-
-} // namespace

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "com_ptr.h"
+#include "sonvar_platform.h"
 
 // A kernel handle closed by its last owner. The record and its player thread each hold
 // the handles the thread waits on, so destroying a record never closes a handle that a
@@ -41,7 +42,7 @@ struct SonvarData {
     HANDLE mediaEventHandle = nullptr; // owned by the graph
     ComPtr<IBaseFilter> renderer;
     ComPtr<IRendererControl> rendererControl;
-    std::u16string fileName;
+    WideString fileName;
     LONG volume = 0;
     void* rendererParam = nullptr;
     HWND notifyWindow = nullptr;

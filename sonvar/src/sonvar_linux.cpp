@@ -1,0 +1,49 @@
+// The library's platform part on Linux: constructors stand in for the loader's DllMain
+// notifications, the filter graph classes are built in, and the ANSI code page is UTF-8.
+#include "sonvar_platform.h"
+
+#include <directshow/classes.h>
+
+// Composed characters stay composed.
+std::optional<WideString> WideFromAnsi(const char* text) {
+    WideString out;
+    for (auto* p = reinterpret_cast<const unsigned char*>(text); *p;) {
+        char32_t c = *p;
+        int extra = c < 0x80           ? 0
+                    : (c >> 5) == 0x6  ? 1
+                    : (c >> 4) == 0xE  ? 2
+                    : (c >> 3) == 0x1E ? 3
+                                       : -1;
+        if (extra < 0)
+            return std::nullopt;
+        c &= extra == 0 ? 0x7F : (0x3F >> extra);
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return std::nullopt;
+            c = (c << 6) | (p[i] & 0x3F);
+        }
+        p += extra + 1;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<WCHAR>(0xD800 + (c >> 10));
+            out += static_cast<WCHAR>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<WCHAR>(c);
+        }
+    }
+    return out;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID);
+
+namespace {
+
+__attribute__((constructor)) void LibraryLoaded() {
+    directshow::RegisterBuiltinClasses();
+    DllMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
+}
+__attribute__((destructor)) void LibraryUnloaded() {
+    DllMain(nullptr, DLL_PROCESS_DETACH, nullptr);
+}
+
+} // namespace
