@@ -135,10 +135,8 @@ void HandleCommand(SonvarData& d) {
     d.command = cmdNone;
 }
 
-} // namespace
-
-DWORD WINAPI PlayerThread(LPVOID parameter) {
-    const auto id = static_cast<LONG>(reinterpret_cast<INT_PTR>(parameter));
+// Plays the piece of player `id` until its record goes or the graph gives up.
+void RunPlayer(LONG id) {
     ComScope com;
     // What the thread waits on, held by the thread itself: a record destroyed meanwhile
     // leaves these open until the thread has woken and found the record gone.
@@ -149,10 +147,10 @@ DWORD WINAPI PlayerThread(LPVOID parameter) {
         ListLock lock;
         SonvarData* d = FindPlayer(id);
         if (!d)
-            return 0;
+            return;
         if (!BuildGraph(*d)) {
             DestroyRecord(d);
-            return 0;
+            return;
         }
         // A command given while the graph was being built is carried out now it runs.
         if (d->command != cmdNone)
@@ -167,7 +165,7 @@ DWORD WINAPI PlayerThread(LPVOID parameter) {
         ListLock lock;
         SonvarData* d = FindPlayer(id);
         if (!d)
-            return 0;
+            return;
         bool goOn = false;
         if (woken == WAIT_OBJECT_0) {
             goOn = HandleMediaEvent(*d);
@@ -177,7 +175,14 @@ DWORD WINAPI PlayerThread(LPVOID parameter) {
         }
         if (!goOn) {
             DestroyRecord(d);
-            return 0;
+            return;
         }
     }
+}
+
+} // namespace
+
+DWORD WINAPI PlayerThread(LPVOID parameter) {
+    RunPlayer(static_cast<LONG>(reinterpret_cast<INT_PTR>(parameter)));
+    return LeavePlayerThread(0);
 }

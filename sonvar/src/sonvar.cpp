@@ -87,10 +87,15 @@ int ISonvar::PlayFile(const char* fileName, void* rendererParam) {
     *playerList = std::move(record);
     SonvarData& d = **playerList;
 
+    if (!HoldLibraryForThread()) {
+        DestroyRecord(&d);
+        return 0;
+    }
     d.thread = MakeSharedHandle(CreateThread(nullptr, 0, &PlayerThread,
                                              reinterpret_cast<LPVOID>(static_cast<INT_PTR>(d.id)),
                                              CREATE_SUSPENDED, &d.threadId));
     if (!d.thread) {
+        ReleaseLibraryForThread();
         DestroyRecord(&d);
         return 0;
     }
@@ -153,8 +158,7 @@ void EndAllPlayers() {
             DestroyRecord(playerList->get());
         threads.swap(*playerThreads);
     }
-    for (const SharedHandle& thread : threads)
-        WaitForSingleObject(thread.get(), INFINITE);
+    WaitForPlayerThreads(threads);
 }
 
 } // namespace

@@ -34,6 +34,23 @@ std::optional<WideString> WideFromAnsi(const char* text) {
     return out;
 }
 
+// The library is unloaded by dlclose, whose destructors may wait for the player threads:
+// the threads hold no reference on it.
+bool HoldLibraryForThread() {
+    return true;
+}
+
+void ReleaseLibraryForThread() {}
+
+DWORD LeavePlayerThread(DWORD exitCode) {
+    return exitCode;
+}
+
+void WaitForPlayerThreads(const std::vector<std::shared_ptr<void>>& threads) {
+    for (const std::shared_ptr<void>& thread : threads)
+        WaitForSingleObject(thread.get(), INFINITE);
+}
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID);
 
 namespace {
