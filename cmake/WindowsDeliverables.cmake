@@ -82,3 +82,9 @@ target_include_directories(Sonvar PRIVATE ${SONVAR_DIR}/include ${SONVAR_DIR}/sr
 target_compile_definitions(Sonvar PRIVATE SONVAR_BUILDING)
 target_link_libraries(Sonvar PRIVATE ole32 oleaut32 uuid strmiids user32)
 set_target_properties(Sonvar PROPERTIES PREFIX "")
+
+# Run by hand under Wine (see the README): unloading Sonvar.dll while players start.
+add_executable(sonvar_unload ${PROJECT_SOURCE_DIR}/tests/windows/sonvar_unload.cpp)
+# Declares ISonvar_object without importing it: the program reaches it by GetProcAddress.
+target_compile_definitions(sonvar_unload PRIVATE SONVAR_BUILDING)
+target_include_directories(sonvar_unload PRIVATE ${SONVAR_DIR}/include)
