@@ -57,17 +57,6 @@ int Setting(const char* name, int fallback) {
     return value != nullptr ? std::atoi(value) : fallback;
 }
 
-long ResidentKilobytes(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmRSS:")) {
-            return std::atol(line.c_str() + 6);
-        }
-    }
-    return -1;
-}
-
 // Each client needs a few descriptors (its socket, events): take what the hard limit allows.
 void RaiseDescriptorLimit() {
     rlimit limit{};
@@ -362,7 +351,7 @@ int main() {
                 ++serverLines;
             }
         });
-        const long startKb = ResidentKilobytes(server.Pid());
+        const long startKb = dptest::UsageOf(server.Pid()).residentKb;
 
         Schedule schedule;
         // Spread over the threads in turn, so that each thread's spectators come last.
@@ -398,9 +387,9 @@ int main() {
             schedule.sendUntil = schedule.sendFrom + std::chrono::seconds(seconds);
             schedule.go = true;
             std::this_thread::sleep_until(schedule.sendFrom + std::chrono::seconds(seconds) / 4);
-            warmKb = ResidentKilobytes(server.Pid());
+            warmKb = dptest::UsageOf(server.Pid()).residentKb;
             std::this_thread::sleep_until(schedule.sendUntil);
-            endKb = ResidentKilobytes(server.Pid());
+            endKb = dptest::UsageOf(server.Pid()).residentKb;
             // What is on its way arrives, or the run has lost it.
             const auto drainLimit = schedule.sendUntil + kDrainLimit;
             while (Clock::now() < drainLimit && schedule.delivered < schedule.owed) {

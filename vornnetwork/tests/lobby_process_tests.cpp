@@ -137,33 +137,6 @@ int CountContaining(const std::vector<std::string>& lines, const std::string& pa
     }));
 }
 
-// CPU time (user and system, in clock ticks) and resident memory (kB) of a process.
-struct Usage {
-    long ticks = 0;
-    long residentKb = 0;
-};
-
-Usage UsageOf(pid_t pid) {
-    Usage usage;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // The fields after the command name, which may hold blanks, start after its ')'.
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    for (int index = 3; index <= 15 && fields >> field; ++index) {
-        if (index == 14 || index == 15) {
-            usage.ticks += std::stol(field);
-        }
-    }
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("VmRSS:")) {
-            usage.residentKb = std::stol(line.substr(6));
-        }
-    }
-    return usage;
-}
-
 // A raw DirectPlay client in the lobby: it writes to the server's id, to 0 and to ids nobody
 // has, in the names of other players, and sends forged, short and cut logins, while two
 // competitors and a spectator play on. Afterwards each honest game has exactly its
@@ -187,7 +160,7 @@ TEST_F(LobbyGames, AHostileClientNeitherDisturbsTheGamesNorKeepsTheServerBusy) {
     PeerProcess raw(VORN_RAW_CLIENT_PROGRAM);
     ASSERT_EQ(raw.Command("join"), "joined hr 00000000 id 5");
     ReadUntilSilent(server, 500);
-    const Usage before = UsageOf(server.Pid());
+    const dptest::ProcessUsage before = dptest::UsageOf(server.Pid());
 
     // Honest play, with the hostile client's messages in between (DirectPlay target 1 is
     // the server, 0 reaches it as well).
@@ -261,9 +234,9 @@ TEST_F(LobbyGames, AHostileClientNeitherDisturbsTheGamesNorKeepsTheServerBusy) {
     EXPECT_EQ(CountContaining(reports, "message cmd 10 "), 0);
 
     // Idle again: no CPU time to speak of over two seconds, memory where it was.
-    const Usage idle = UsageOf(server.Pid());
+    const dptest::ProcessUsage idle = dptest::UsageOf(server.Pid());
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    const Usage after = UsageOf(server.Pid());
+    const dptest::ProcessUsage after = dptest::UsageOf(server.Pid());
     EXPECT_LE(after.ticks - idle.ticks, 10) << "CPU ticks of the server in 2 s";
     EXPECT_LE(after.residentKb - before.residentKb, 4096) << before.residentKb << " kB before";
 

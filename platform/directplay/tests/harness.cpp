@@ -11,6 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -135,6 +138,38 @@ int PeerProcess::Wait() {
         pid_ = -1;
     }
     return status;
+}
+
+std::string Word(const std::string& answer, int index) {
+    std::istringstream in(answer);
+    std::string word;
+    for (int i = 0; i <= index; ++i) {
+        if (!(in >> word)) {
+            return {};
+        }
+    }
+    return word;
+}
+
+ProcessUsage UsageOf(pid_t pid) {
+    ProcessUsage usage;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The fields after the command name, which may hold blanks, start after its ')'.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    for (int index = 3; index <= 15 && fields >> field; ++index) {
+        if (index == 14 || index == 15) { // utime, stime
+            usage.ticks += std::stol(field);
+        }
+    }
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmRSS:")) {
+            usage.residentKb = std::stol(line.substr(6));
+        }
+    }
+    return usage;
 }
 
 } // namespace dptest

@@ -42,4 +42,14 @@ private:
     std::string pending_;
 };
 
+// The word at `index` (from 0) of a peer's answer; empty past its last word.
+std::string Word(const std::string& answer, int index);
+
+// CPU time (user and system, in clock ticks) and resident memory (kB) of a process.
+struct ProcessUsage {
+    long ticks = 0;
+    long residentKb = 0;
+};
+ProcessUsage UsageOf(pid_t pid);
+
 } // namespace dptest

@@ -32,21 +32,13 @@ using directplay::PacketKind;
 using directplay::Reader;
 using directplay::Writer;
 using dptest::PeerProcess;
+using dptest::Word;
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 
 constexpr unsigned kKeepaliveMs = 2000;
 constexpr const char* kOk = "hr 00000000";
 const GUID kApplication = dptest::Application(0xc0ffee20);
-
-std::string Word(const std::string& answer, int index) {
-    std::istringstream in(answer);
-    std::string word;
-    for (int i = 0; i <= index; ++i) {
-        in >> word;
-    }
-    return word;
-}
 
 // A message as the peer program's "collect" checks it: its sequence number, then a pattern.
 Bytes PatternPayload(std::size_t size) {
@@ -196,32 +188,6 @@ private:
     std::thread thread_;
 };
 
-long ResidentKilobytes(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmRSS:")) {
-            return std::atol(line.c_str() + 6);
-        }
-    }
-    return -1;
-}
-
-// User and system time of a process, in clock ticks.
-long CpuTicks(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int index = 3; fields >> field && index <= 15; ++index) {
-        if (index >= 14) { // utime, stime
-            ticks += std::stol(field);
-        }
-    }
-    return ticks;
-}
-
 TEST(HostileRawClient, IsRefusedWhileHonestPeersReceiveExactlyTheirMessages) {
     dptest::UseLoopbackSettings(kKeepaliveMs);
     PeerProcess host;
@@ -255,7 +221,7 @@ TEST(HostileRawClient, IsRefusedWhileHonestPeersReceiveExactlyTheirMessages) {
     const Bytes join = Writer(PacketKind::Join).Guid(session->instance).Result();
 
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const long idleKb = ResidentKilobytes(host.Pid());
+    const long idleKb = dptest::UsageOf(host.Pid()).residentKb;
 
     // Connections 0 to 2 join: 0 creates players in a loop, 1 sends too much, 2 joins with a
     // byte too many. The others never join. One client serves them all, so that the joined
@@ -385,10 +351,10 @@ TEST(HostileRawClient, IsRefusedWhileHonestPeersReceiveExactlyTheirMessages) {
     EXPECT_EQ(host.Command("collect 10 5000"), "collected 10 1 1 1");
 
     // And the host is back to idle: hardly any processor time, no memory kept.
-    const long ticksBefore = CpuTicks(host.Pid());
+    const long ticksBefore = dptest::UsageOf(host.Pid()).ticks;
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    const long idleTicks = CpuTicks(host.Pid()) - ticksBefore;
-    const long afterKb = ResidentKilobytes(host.Pid());
+    const long idleTicks = dptest::UsageOf(host.Pid()).ticks - ticksBefore;
+    const long afterKb = dptest::UsageOf(host.Pid()).residentKb;
     RecordProperty("idle_cpu_ticks_per_second", std::to_string(idleTicks));
     RecordProperty("resident_kb_before", std::to_string(idleKb));
     RecordProperty("resident_kb_after", std::to_string(afterKb));

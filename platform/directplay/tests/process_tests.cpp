@@ -14,19 +14,11 @@
 namespace {
 
 using dptest::PeerProcess;
+using dptest::Word;
 using Clock = std::chrono::steady_clock;
 
 constexpr unsigned kKeepaliveMs = 1000;
 constexpr const char* kOk = "hr 00000000";
-
-std::string Word(const std::string& answer, int index) {
-    std::istringstream in(answer);
-    std::string word;
-    for (int i = 0; i <= index; ++i) {
-        in >> word;
-    }
-    return word;
-}
 
 class ProcessSession : public testing::TestWithParam<int> {
 protected:
