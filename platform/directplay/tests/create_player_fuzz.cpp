@@ -182,18 +182,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     directplay::CreatePlayerProbe probe(data[0]);
-    std::span<const std::uint8_t> rest(data + 1, size - 1);
-    while (rest.size() >= 3) {
-        const std::uint8_t kind = rest[0];
-        const std::size_t length = std::min<std::size_t>(
-            rest[1] | static_cast<std::size_t>(rest[2]) << 8, rest.size() - 3);
-        const auto bytes = rest.subspan(3, length);
-        rest = rest.subspan(3 + length);
+    directplay::ForEachRecord({data + 1, size - 1}, [&probe](std::uint8_t kind, auto bytes) {
         if (kind & 4) {
             probe.Lost();
         } else {
             probe.Packet(bytes, !(kind & 8));
         }
-    }
+    });
     return 0;
 }

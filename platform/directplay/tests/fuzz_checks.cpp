@@ -1,5 +1,7 @@
 #include "fuzz_checks.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -125,6 +127,19 @@ void DrainMessages(Session& session, const std::function<bool(DPID)>& isPlayer) 
         if (from == DPID_SYSMSG) {
             CheckSystemMessage(buffer);
         }
+    }
+}
+
+void ForEachRecord(
+    std::span<const std::uint8_t> input,
+    const std::function<void(std::uint8_t kind, std::span<const std::uint8_t>)>& take) {
+    while (input.size() >= 3) {
+        const std::uint8_t kind = input[0];
+        const std::size_t length = std::min<std::size_t>(
+            input[1] | static_cast<std::size_t>(input[2]) << 8, input.size() - 3);
+        const auto bytes = input.subspan(3, length);
+        input = input.subspan(3 + length);
+        take(kind, bytes);
     }
 }
 

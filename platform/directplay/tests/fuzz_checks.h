@@ -36,4 +36,10 @@ public:
 // well-formed.
 void DrainMessages(Session& session, const std::function<bool(DPID)>& isPlayer);
 
+// Splits a fuzz input after its first byte into records: a kind byte, a 16-bit
+// little-endian length and that many bytes (fewer when the input ends first).
+void ForEachRecord(
+    std::span<const std::uint8_t> input,
+    const std::function<void(std::uint8_t kind, std::span<const std::uint8_t>)>& take);
+
 } // namespace directplay
