@@ -14,7 +14,12 @@ public:
             signalled_ = false;
         }
     }
-    void Set(bool signalled) { signalled_ = signalled; }
+    void Set(bool signalled) {
+        signalled_ = signalled;
+        if (signalled) {
+            WakeWaiters();
+        }
+    }
 
 private:
     const bool manualReset_;
@@ -27,14 +32,8 @@ BOOL ChangeEvent(HANDLE hEvent, bool signalled) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    DispatcherState& dispatcher = Dispatcher();
-    {
-        std::lock_guard guard(dispatcher.lock);
-        event->Set(signalled);
-    }
-    if (signalled) {
-        dispatcher.changed.notify_all();
-    }
+    std::lock_guard guard(Dispatcher().lock);
+    event->Set(signalled);
     return TRUE;
 }
 

@@ -1,8 +1,8 @@
 #include "kernel_objects.h"
 
+#include <algorithm>
 #include <chrono>
 #include <unordered_map>
-#include <vector>
 
 namespace win32::detail {
 
@@ -11,6 +11,20 @@ DispatcherState& Dispatcher() {
     // through it while static objects are destroyed at process exit.
     static DispatcherState& state = *new DispatcherState;
     return state;
+}
+
+void KernelObject::RemoveWaiter(const Waiter& waiter) {
+    // One entry per registration: a wait may name the same object twice.
+    auto found = std::ranges::find(waiters_, &waiter);
+    if (found != waiters_.end()) {
+        waiters_.erase(found);
+    }
+}
+
+void KernelObject::WakeWaiters() const {
+    for (Waiter* waiter : waiters_) {
+        waiter->wake.notify_one();
+    }
 }
 
 namespace {
@@ -50,6 +64,32 @@ std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
 } // namespace win32::detail
 
 using namespace win32::detail;
+
+namespace {
+
+// A blocked wait's place on the objects it waits for, held with the dispatcher lock.
+class Registration {
+public:
+    Registration(const std::vector<std::shared_ptr<KernelObject>>& objects, Waiter& waiter)
+        : objects_(objects), waiter_(waiter) {
+        for (const auto& object : objects_) {
+            object->AddWaiter(waiter_);
+        }
+    }
+    ~Registration() {
+        for (const auto& object : objects_) {
+            object->RemoveWaiter(waiter_);
+        }
+    }
+    Registration(const Registration&) = delete;
+    Registration& operator=(const Registration&) = delete;
+
+private:
+    const std::vector<std::shared_ptr<KernelObject>>& objects_;
+    Waiter& waiter_;
+};
+
+} // namespace
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
     std::shared_ptr<KernelObject> closed;
@@ -111,17 +151,18 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
         return WAIT_TIMEOUT;
     };
 
-    DispatcherState& dispatcher = Dispatcher();
-    std::unique_lock guard(dispatcher.lock);
+    std::unique_lock guard(Dispatcher().lock);
     DWORD result = trySatisfy();
     if (result != WAIT_TIMEOUT || dwMilliseconds == 0) {
         return result;
     }
+    Waiter waiter;
+    Registration registration(objects, waiter);
+    auto satisfied = [&] { return (result = trySatisfy()) != WAIT_TIMEOUT; };
     if (dwMilliseconds == INFINITE) {
-        dispatcher.changed.wait(guard, [&] { return (result = trySatisfy()) != WAIT_TIMEOUT; });
-        return result;
+        waiter.wake.wait(guard, satisfied);
+    } else {
+        waiter.wake.wait_for(guard, std::chrono::milliseconds(dwMilliseconds), satisfied);
     }
-    dispatcher.changed.wait_for(guard, std::chrono::milliseconds(dwMilliseconds),
-                                [&] { return (result = trySatisfy()) != WAIT_TIMEOUT; });
     return result;
 }
