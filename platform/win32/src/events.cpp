@@ -14,10 +14,10 @@ public:
             signalled_ = false;
         }
     }
-    void Set(bool signalled) {
+    void Set(bool signalled, WakeList& woken) {
         signalled_ = signalled;
         if (signalled) {
-            WakeWaiters();
+            CollectWaiters(woken);
         }
     }
 
@@ -32,8 +32,12 @@ BOOL ChangeEvent(HANDLE hEvent, bool signalled) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    std::lock_guard guard(Dispatcher().lock);
-    event->Set(signalled);
+    WakeList woken;
+    {
+        std::lock_guard guard(Dispatcher().lock);
+        event->Set(signalled, woken);
+    }
+    WakeAll(woken);
     return TRUE;
 }
 

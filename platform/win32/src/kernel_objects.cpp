@@ -13,18 +13,50 @@ DispatcherState& Dispatcher() {
     return state;
 }
 
+const std::shared_ptr<Waiter>& Waiter::OfThisThread() {
+    thread_local const std::shared_ptr<Waiter> waiter = std::make_shared<Waiter>();
+    return waiter;
+}
+
+void Waiter::Arm() {
+    std::lock_guard guard(lock_);
+    woken_ = false;
+}
+
+void Waiter::Wake() {
+    {
+        std::lock_guard guard(lock_);
+        woken_ = true;
+    }
+    changed_.notify_one();
+}
+
+bool Waiter::WaitUntil(const Deadline& deadline) {
+    std::unique_lock guard(lock_);
+    if (!deadline) {
+        changed_.wait(guard, [this] { return woken_; });
+        return true;
+    }
+    return changed_.wait_until(guard, *deadline, [this] { return woken_; });
+}
+
+void WakeAll(const WakeList& waiters) {
+    for (const auto& waiter : waiters) {
+        waiter->Wake();
+    }
+}
+
 void KernelObject::RemoveWaiter(const Waiter& waiter) {
     // One entry per registration: a wait may name the same object twice.
-    auto found = std::ranges::find(waiters_, &waiter);
+    auto found = std::ranges::find_if(
+        waiters_, [&waiter](const auto& registered) { return registered.get() == &waiter; });
     if (found != waiters_.end()) {
         waiters_.erase(found);
     }
 }
 
-void KernelObject::WakeWaiters() const {
-    for (Waiter* waiter : waiters_) {
-        waiter->wake.notify_one();
-    }
+void KernelObject::CollectWaiters(WakeList& woken) const {
+    woken.insert(woken.end(), waiters_.begin(), waiters_.end());
 }
 
 namespace {
@@ -70,7 +102,8 @@ namespace {
 // A blocked wait's place on the objects it waits for, held with the dispatcher lock.
 class Registration {
 public:
-    Registration(const std::vector<std::shared_ptr<KernelObject>>& objects, Waiter& waiter)
+    Registration(const std::vector<std::shared_ptr<KernelObject>>& objects,
+                 const std::shared_ptr<Waiter>& waiter)
         : objects_(objects), waiter_(waiter) {
         for (const auto& object : objects_) {
             object->AddWaiter(waiter_);
@@ -78,7 +111,7 @@ public:
     }
     ~Registration() {
         for (const auto& object : objects_) {
-            object->RemoveWaiter(waiter_);
+            object->RemoveWaiter(*waiter_);
         }
     }
     Registration(const Registration&) = delete;
@@ -86,7 +119,7 @@ public:
 
 private:
     const std::vector<std::shared_ptr<KernelObject>>& objects_;
-    Waiter& waiter_;
+    const std::shared_ptr<Waiter>& waiter_;
 };
 
 } // namespace
@@ -156,13 +189,20 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
     if (result != WAIT_TIMEOUT || dwMilliseconds == 0) {
         return result;
     }
-    Waiter waiter;
-    Registration registration(objects, waiter);
-    auto satisfied = [&] { return (result = trySatisfy()) != WAIT_TIMEOUT; };
-    if (dwMilliseconds == INFINITE) {
-        waiter.wake.wait(guard, satisfied);
-    } else {
-        waiter.wake.wait_for(guard, std::chrono::milliseconds(dwMilliseconds), satisfied);
+    Waiter::Deadline deadline;
+    if (dwMilliseconds != INFINITE) {
+        deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
     }
-    return result;
+    const std::shared_ptr<Waiter>& waiter = Waiter::OfThisThread();
+    Registration registration(objects, waiter);
+    for (;;) {
+        waiter->Arm();
+        guard.unlock();
+        const bool woken = waiter->WaitUntil(deadline);
+        guard.lock();
+        result = trySatisfy();
+        if (result != WAIT_TIMEOUT || !woken) {
+            return result;
+        }
+    }
 }

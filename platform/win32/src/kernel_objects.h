@@ -1,14 +1,17 @@
 // Waitable kernel objects behind HANDLE values. One dispatcher lock guards every
 // object's signal state, so a wait on several objects sees them consistently. A blocked
-// wait registers itself on the objects it waits for, and an object that becomes
-// signalled wakes only the waits registered on it.
+// wait registers its thread's waiter on the objects it waits for; an object that becomes
+// signalled wakes only the waiters registered on it, once the dispatcher lock is released,
+// so that they do not wake into a lock still held.
 #pragma once
 
 #include "windows.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace win32::detail {
@@ -18,10 +21,29 @@ struct DispatcherState {
 };
 DispatcherState& Dispatcher();
 
-// A thread blocked in a wait, woken by the objects it is registered on.
-struct Waiter {
-    std::condition_variable wake;
+// One per thread, shared by its waits one after the other.
+class Waiter {
+public:
+    using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+
+    static const std::shared_ptr<Waiter>& OfThisThread();
+
+    // With the dispatcher lock held, before the wait releases it: forgets earlier wake-ups,
+    // which the caller's check of the objects has taken into account.
+    void Arm();
+    void Wake();
+    // False when the deadline passed first.
+    bool WaitUntil(const Deadline& deadline);
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool woken_ = false;
 };
+
+// Waiters to wake once the dispatcher lock is released.
+using WakeList = std::vector<std::shared_ptr<Waiter>>;
+void WakeAll(const WakeList& waiters);
 
 class KernelObject {
 public:
@@ -32,17 +54,16 @@ public:
     virtual void Acquire() {}
 
     // With the dispatcher lock held.
-    void AddWaiter(Waiter& waiter) { waiters_.push_back(&waiter); }
+    void AddWaiter(const std::shared_ptr<Waiter>& waiter) { waiters_.push_back(waiter); }
     void RemoveWaiter(const Waiter& waiter);
 
 protected:
     // With the dispatcher lock held, once the object has become signalled. The woken
     // waits check again under the lock, so one that finds the object taken waits on.
-    void WakeWaiters() const;
+    void CollectWaiters(WakeList& woken) const;
 
 private:
-    // Not owned: a waiter unregisters itself, under the lock, before its wait returns.
-    std::vector<Waiter*> waiters_;
+    std::vector<std::shared_ptr<Waiter>> waiters_;
 };
 
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object);

@@ -38,10 +38,10 @@ public:
         resumed_.wait(guard, [this] { return suspendCount_ == 0; });
     }
 
-    void Finish(DWORD exitCode) {
+    void Finish(DWORD exitCode, WakeList& woken) {
         exitCode_ = exitCode;
         finished_ = true;
-        WakeWaiters();
+        CollectWaiters(woken);
     }
 
 private:
@@ -70,8 +70,12 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
                 thread->WaitUntilResumed(guard);
             }
             const DWORD exitCode = lpStartAddress(lpParameter);
-            std::lock_guard guard(Dispatcher().lock);
-            thread->Finish(exitCode);
+            WakeList woken;
+            {
+                std::lock_guard guard(Dispatcher().lock);
+                thread->Finish(exitCode, woken);
+            }
+            WakeAll(woken);
         }).detach();
     } catch (const std::system_error&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
