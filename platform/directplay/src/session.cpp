@@ -253,6 +253,17 @@ HRESULT Session::JoinStatus(DWORD waitMs) {
     return failure_;
 }
 
+Session::Hold::Hold(Session& session) : session_(session), guard_(session.lock_) {}
+
+Session::Hold::~Hold() {
+    std::vector<HANDLE> due;
+    due.swap(session_.dueEvents_);
+    guard_.unlock();
+    for (HANDLE event : due) {
+        SetEvent(event);
+    }
+}
+
 void Session::Wake() {
     const std::uint64_t one = 1;
     if (write(wakeFd_, &one, sizeof one) < 0) {
@@ -272,7 +283,7 @@ void Session::Run() {
         pollfd descriptors[4] = {
             {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
         {
-            std::lock_guard guard(lock_);
+            Hold hold(*this);
             if (stop_) {
                 return;
             }
@@ -604,10 +615,14 @@ void Session::Notify(const SystemEvent& event, DPID except) {
         const Player& player = players_.at(id);
         if (id != except) {
             queue_.push_back({DPID_SYSMSG, id, event});
-            if (player.event != nullptr) {
-                SetEvent(player.event);
-            }
+            Signal(player.event);
         }
+    }
+}
+
+void Session::Signal(HANDLE event) {
+    if (event != nullptr && std::ranges::find(dueEvents_, event) == dueEvents_.end()) {
+        dueEvents_.push_back(event);
     }
 }
 
@@ -617,9 +632,7 @@ void Session::Deliver(DPID from, DPID to, std::span<const std::uint8_t> payload)
         return;
     }
     queue_.push_back({from, to, std::vector<BYTE>(payload.begin(), payload.end())});
-    if (player->second.event != nullptr) {
-        SetEvent(player->second.event);
-    }
+    Signal(player->second.event);
 }
 
 void Session::Route(DPID from, DPID to, std::span<const std::uint8_t> payload, bool reliable,
@@ -696,7 +709,7 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
     if (shortName.size() > kMaxNameSize || longName.size() > kMaxNameSize) {
         return DPERR_INVALIDPARAMS;
     }
-    std::unique_lock guard(lock_);
+    Hold hold(*this);
     if (state_ != State::Open) {
         return DPERR_CONNECTIONLOST;
     }
@@ -726,7 +739,7 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
                   true);
     links_.Flush();
     const bool answered =
-        changed_.wait_for(guard, std::chrono::milliseconds(config_.settings.keepaliveMs),
+        changed_.wait_for(hold.Guard(), std::chrono::milliseconds(config_.settings.keepaliveMs),
                           [&] { return pendingCreates_[request].done || state_ != State::Open; });
     const PendingCreate outcome = pendingCreates_[request];
     pendingCreates_.erase(request);
@@ -740,7 +753,7 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
 }
 
 HRESULT Session::DestroyPlayer(DPID id) {
-    std::lock_guard guard(lock_);
+    Hold hold(*this);
     auto player = players_.find(id);
     if (player == players_.end() || !player->second.local) {
         return DPERR_INVALIDPLAYER;
@@ -757,7 +770,7 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
     if (data.size() > kMaxMessageSize) {
         return DPERR_SENDTOOBIG;
     }
-    std::lock_guard guard(lock_);
+    Hold hold(*this);
     auto sender = players_.find(from);
     if (sender == players_.end() || !sender->second.local) {
         return DPERR_INVALIDPLAYER;
@@ -779,7 +792,7 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
             links_.SendTo(kHostPeer, DataPacket(from, to, data), reliable);
         }
     }
-    links_.FlushSoon();
+    links_.Flush();
     return DP_OK;
 }
 

@@ -107,6 +107,21 @@ private:
     };
     enum class State { Connecting, Open, Failed, Lost };
 
+    // Holds the session's lock. The players' events that became due meanwhile are set once
+    // it is released, so that a woken receiver does not find the lock still taken.
+    class Hold {
+    public:
+        explicit Hold(Session& session);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        std::unique_lock<std::mutex>& Guard() { return guard_; }
+
+    private:
+        Session& session_;
+        std::unique_lock<std::mutex> guard_;
+    };
+
     // Without `links`, the session talks through its own ENet host.
     Session(const SessionConfig& config, bool isHost, Links* links = nullptr);
     HRESULT StartHost();
@@ -130,6 +145,8 @@ private:
     DPID AssignId(DWORD flags, bool local);
     bool IsFull() const;
     std::size_t PlayersOf(PeerId peer) const;
+    // Notes a player's event to be set when the lock is released.
+    void Signal(HANDLE event);
     void Notify(const SystemEvent& event, DPID except);
     void Deliver(DPID from, DPID to, std::span<const std::uint8_t> payload);
     void Route(DPID from, DPID to, std::span<const std::uint8_t> payload, bool reliable,
@@ -178,6 +195,7 @@ private:
     std::uint32_t nextRequest_ = 1;
     std::map<std::uint32_t, PendingCreate> pendingCreates_;
     std::deque<QueuedMessage> queue_;
+    std::vector<HANDLE> dueEvents_;
 };
 
 } // namespace directplay
