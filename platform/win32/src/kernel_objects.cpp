@@ -1,7 +1,13 @@
 #include "kernel_objects.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <unordered_map>
 
 namespace win32::detail {
@@ -13,31 +19,44 @@ DispatcherState& Dispatcher() {
     return state;
 }
 
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free &&
+              sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
+
 const std::shared_ptr<Waiter>& Waiter::OfThisThread() {
     thread_local const std::shared_ptr<Waiter> waiter = std::make_shared<Waiter>();
     return waiter;
 }
 
-void Waiter::Arm() {
-    std::lock_guard guard(lock_);
-    woken_ = false;
-}
-
 void Waiter::Wake() {
-    {
-        std::lock_guard guard(lock_);
-        woken_ = true;
+    if (state_.exchange(kWoken) == kSleeping) {
+        syscall(SYS_futex, &state_, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
     }
-    changed_.notify_one();
 }
 
 bool Waiter::WaitUntil(const Deadline& deadline) {
-    std::unique_lock guard(lock_);
-    if (!deadline) {
-        changed_.wait(guard, [this] { return woken_; });
-        return true;
+    timespec until{};
+    if (deadline) {
+        const auto sinceEpoch = deadline->time_since_epoch();
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+        until.tv_sec = seconds.count();
+        until.tv_nsec = std::chrono::nanoseconds(sinceEpoch - seconds).count();
     }
-    return changed_.wait_until(guard, *deadline, [this] { return woken_; });
+    for (;;) {
+        std::uint32_t armed = kArmed;
+        if (!state_.compare_exchange_strong(armed, kSleeping) && armed == kWoken) {
+            return true;
+        }
+        // An absolute time on the monotonic clock, which steady_clock reads.
+        const long slept = syscall(SYS_futex, &state_, FUTEX_WAIT_BITSET_PRIVATE, kSleeping,
+                                   deadline ? &until : nullptr, nullptr, FUTEX_BITSET_MATCH_ANY);
+        if (state_.load() == kWoken) {
+            return true;
+        }
+        if (slept != 0 && errno == ETIMEDOUT) {
+            return false;
+        }
+        // Interrupted, or woken by a wake-up meant for an earlier wait: sleep on.
+    }
 }
 
 void WakeAll(const WakeList& waiters) {

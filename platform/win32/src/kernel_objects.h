@@ -7,8 +7,9 @@
 
 #include "windows.h"
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,7 +22,8 @@ struct DispatcherState {
 };
 DispatcherState& Dispatcher();
 
-// One per thread, shared by its waits one after the other.
+// One per thread, shared by its waits one after the other. It sleeps on a futex of its
+// own: a wake-up costs one system call, none when the waiter has not gone to sleep yet.
 class Waiter {
 public:
     using Deadline = std::optional<std::chrono::steady_clock::time_point>;
@@ -30,15 +32,14 @@ public:
 
     // With the dispatcher lock held, before the wait releases it: forgets earlier wake-ups,
     // which the caller's check of the objects has taken into account.
-    void Arm();
+    void Arm() { state_.store(kArmed); }
     void Wake();
     // False when the deadline passed first.
     bool WaitUntil(const Deadline& deadline);
 
 private:
-    std::mutex lock_;
-    std::condition_variable changed_;
-    bool woken_ = false;
+    enum : std::uint32_t { kArmed, kWoken, kSleeping };
+    std::atomic<std::uint32_t> state_{kArmed};
 };
 
 // Waiters to wake once the dispatcher lock is released.
