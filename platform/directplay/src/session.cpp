@@ -279,6 +279,8 @@ void Session::Run() {
     const int periodMs =
         static_cast<int>(std::clamp<std::uint32_t>(config_.settings.keepaliveMs / 4, 10, 100));
     bool busy = false;
+    // The enumeration sockets are read when poll finds them readable, and once at the start.
+    bool queriesWaiting = true;
     for (;;) {
         pollfd descriptors[4] = {
             {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
@@ -299,13 +301,17 @@ void Session::Run() {
             busy = handled == kEventsPerTurn;
             CheckPeers();
             if (responder_ != nullptr) {
-                responder_->Service(Summary());
+                if (queriesWaiting) {
+                    responder_->AnswerQueries(Summary());
+                }
+                responder_->KeepRegistration();
                 descriptors[2].fd = responder_->PortFd();
                 descriptors[3].fd = responder_->RelayFd();
             }
             enet_host_flush(host_);
         }
         poll(descriptors, 4, busy ? 0 : periodMs);
+        queriesWaiting = (descriptors[2].revents | descriptors[3].revents) != 0;
         if (descriptors[1].revents & POLLIN) {
             std::uint64_t value;
             if (read(wakeFd_, &value, sizeof value) < 0) {
