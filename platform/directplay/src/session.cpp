@@ -25,6 +25,8 @@ constexpr enet_uint8 kUnreliableChannel = 1;
 constexpr int kHostSocketBuffer = 4 * 1024 * 1024;
 // Network events handled in one hold of the session's lock.
 constexpr int kEventsPerTurn = 256;
+// Sends closer together than this make a burst.
+constexpr auto kBurstGap = std::chrono::microseconds(20);
 
 void InitializeENet() {
     static const bool initialized = enet_initialize() == 0;
@@ -290,13 +292,18 @@ void Session::Run() {
                 return;
             }
             flushDue_ = false;
-            // Drain what is queued before flushing once; a long burst is taken in turns, so
-            // that the callers waiting for the lock get it in between.
+            // One round of socket reads, then the events it queued, before flushing once; a
+            // long burst is taken in turns, so that the callers waiting for the lock get it in
+            // between.
             ENetEvent event;
             int handled = 0;
-            while (handled < kEventsPerTurn && enet_host_service(host_, &event, 0) > 0) {
+            int found = enet_host_service(host_, &event, 0);
+            while (found > 0) {
                 HandleEvent(event);
-                ++handled;
+                if (++handled == kEventsPerTurn) {
+                    break;
+                }
+                found = enet_host_check_events(host_, &event);
             }
             busy = handled == kEventsPerTurn;
             CheckPeers();
@@ -798,7 +805,15 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
             links_.SendTo(kHostPeer, DataPacket(from, to, data), reliable);
         }
     }
-    links_.Flush();
+    // A send on its own goes out at once from the caller's thread. One that follows another
+    // closely is left to the network thread, which sends what a burst queued in one flush.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastFlushed_ >= kBurstGap) {
+        links_.Flush();
+        lastFlushed_ = now;
+    } else {
+        links_.FlushSoon();
+    }
     return DP_OK;
 }
 

@@ -10,6 +10,7 @@
 #include <enet/enet.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -196,6 +197,7 @@ private:
     std::map<std::uint32_t, PendingCreate> pendingCreates_;
     std::deque<QueuedMessage> queue_;
     std::vector<HANDLE> dueEvents_;
+    std::chrono::steady_clock::time_point lastFlushed_; // by Send, from the caller's thread
 };
 
 } // namespace directplay
