@@ -22,11 +22,6 @@ DispatcherState& Dispatcher() {
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free &&
               sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
 
-const std::shared_ptr<Waiter>& Waiter::OfThisThread() {
-    thread_local const std::shared_ptr<Waiter> waiter = std::make_shared<Waiter>();
-    return waiter;
-}
-
 void Waiter::Wake() {
     if (state_.exchange(kWoken) == kSleeping) {
         syscall(SYS_futex, &state_, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
@@ -55,7 +50,7 @@ bool Waiter::WaitUntil(const Deadline& deadline) {
         if (slept != 0 && errno == ETIMEDOUT) {
             return false;
         }
-        // Interrupted, or woken by a wake-up meant for an earlier wait: sleep on.
+        // Interrupted, or woken spuriously: sleep on.
     }
 }
 
@@ -212,7 +207,7 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
     if (dwMilliseconds != INFINITE) {
         deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
     }
-    const std::shared_ptr<Waiter>& waiter = Waiter::OfThisThread();
+    const auto waiter = std::make_shared<Waiter>();
     Registration registration(objects, waiter);
     for (;;) {
         waiter->Arm();

@@ -22,13 +22,12 @@ struct DispatcherState {
 };
 DispatcherState& Dispatcher();
 
-// One per thread, shared by its waits one after the other. It sleeps on a futex of its
-// own: a wake-up costs one system call, none when the waiter has not gone to sleep yet.
+// One blocked wait. It sleeps on a futex of its own: a wake-up costs one system call, none
+// when the waiter has not gone to sleep yet. Shared, as an object that wakes it may still
+// hold it for a moment after the wait has returned.
 class Waiter {
 public:
     using Deadline = std::optional<std::chrono::steady_clock::time_point>;
-
-    static const std::shared_ptr<Waiter>& OfThisThread();
 
     // With the dispatcher lock held, before the wait releases it: forgets earlier wake-ups,
     // which the caller's check of the objects has taken into account.
