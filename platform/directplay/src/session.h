@@ -1,7 +1,8 @@
 // An open DirectPlay session: the host accepts peers over ENet and answers enumeration
 // queries; a peer connects to the host. All traffic goes through the host, which assigns
 // DPIDs and routes messages. One network thread per session waits on the sockets and
-// queues what arrives for the local players.
+// queues what arrives for the local players; a send goes out from the caller's thread,
+// unless it is part of a burst, which the network thread flushes at once.
 #pragma once
 
 #include "enumeration.h"
