@@ -182,11 +182,14 @@ void EnumerationResponder::SendToOwner(PacketKind kind) {
     SendDatagram(relay_.Fd(), Writer(kind).Result(), LoopbackAddress(provider_.Port(settings_)));
 }
 
-void EnumerationResponder::Service(const SessionSummary& session) {
+void EnumerationResponder::AnswerQueries(const SessionSummary& session) {
     if (OwnsPort()) {
         ReadPort(session);
     }
     ReadRelays(session);
+}
+
+void EnumerationResponder::KeepRegistration() {
     if (Clock::now() >= nextRenewal_) {
         Renew();
     }

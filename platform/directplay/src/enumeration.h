@@ -73,8 +73,10 @@ public:
     int PortFd() const { return port_.Fd(); }
     int RelayFd() const { return relay_.Fd(); }
     bool OwnsPort() const { return port_.Fd() >= 0; }
-    // Answers what has arrived for `session`, and registers or takes the port over when due.
-    void Service(const SessionSummary& session);
+    // Answers what has arrived for `session`; called when a socket above is readable.
+    void AnswerQueries(const SessionSummary& session);
+    // Registers with the port's owner or takes the port over, when due.
+    void KeepRegistration();
 
 private:
     using Clock = std::chrono::steady_clock;

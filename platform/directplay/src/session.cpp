@@ -25,6 +25,8 @@ constexpr enet_uint8 kUnreliableChannel = 1;
 constexpr int kHostSocketBuffer = 4 * 1024 * 1024;
 // Network events handled in one hold of the session's lock.
 constexpr int kEventsPerTurn = 256;
+// Sends closer together than this make a burst.
+constexpr auto kBurstGap = std::chrono::microseconds(20);
 
 void InitializeENet() {
     static const bool initialized = enet_initialize() == 0;
@@ -253,6 +255,17 @@ HRESULT Session::JoinStatus(DWORD waitMs) {
     return failure_;
 }
 
+Session::Hold::Hold(Session& session) : session_(session), guard_(session.lock_) {}
+
+Session::Hold::~Hold() {
+    std::vector<HANDLE> due;
+    due.swap(session_.dueEvents_);
+    guard_.unlock();
+    for (HANDLE event : due) {
+        SetEvent(event);
+    }
+}
+
 void Session::Wake() {
     const std::uint64_t one = 1;
     if (write(wakeFd_, &one, sizeof one) < 0) {
@@ -268,33 +281,44 @@ void Session::Run() {
     const int periodMs =
         static_cast<int>(std::clamp<std::uint32_t>(config_.settings.keepaliveMs / 4, 10, 100));
     bool busy = false;
+    // The enumeration sockets are read when poll finds them readable, and once at the start.
+    bool queriesWaiting = true;
     for (;;) {
         pollfd descriptors[4] = {
             {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
         {
-            std::lock_guard guard(lock_);
+            Hold hold(*this);
             if (stop_) {
                 return;
             }
             flushDue_ = false;
-            // Drain what is queued before flushing once; a long burst is taken in turns, so
-            // that the callers waiting for the lock get it in between.
+            // One round of socket reads, then the events it queued, before flushing once; a
+            // long burst is taken in turns, so that the callers waiting for the lock get it in
+            // between.
             ENetEvent event;
             int handled = 0;
-            while (handled < kEventsPerTurn && enet_host_service(host_, &event, 0) > 0) {
+            int found = enet_host_service(host_, &event, 0);
+            while (found > 0) {
                 HandleEvent(event);
-                ++handled;
+                if (++handled == kEventsPerTurn) {
+                    break;
+                }
+                found = enet_host_check_events(host_, &event);
             }
             busy = handled == kEventsPerTurn;
             CheckPeers();
             if (responder_ != nullptr) {
-                responder_->Service(Summary());
+                if (queriesWaiting) {
+                    responder_->AnswerQueries(Summary());
+                }
+                responder_->KeepRegistration();
                 descriptors[2].fd = responder_->PortFd();
                 descriptors[3].fd = responder_->RelayFd();
             }
             enet_host_flush(host_);
         }
         poll(descriptors, 4, busy ? 0 : periodMs);
+        queriesWaiting = (descriptors[2].revents | descriptors[3].revents) != 0;
         if (descriptors[1].revents & POLLIN) {
             std::uint64_t value;
             if (read(wakeFd_, &value, sizeof value) < 0) {
@@ -604,10 +628,14 @@ void Session::Notify(const SystemEvent& event, DPID except) {
         const Player& player = players_.at(id);
         if (id != except) {
             queue_.push_back({DPID_SYSMSG, id, event});
-            if (player.event != nullptr) {
-                SetEvent(player.event);
-            }
+            Signal(player.event);
         }
+    }
+}
+
+void Session::Signal(HANDLE event) {
+    if (event != nullptr && std::ranges::find(dueEvents_, event) == dueEvents_.end()) {
+        dueEvents_.push_back(event);
     }
 }
 
@@ -617,9 +645,7 @@ void Session::Deliver(DPID from, DPID to, std::span<const std::uint8_t> payload)
         return;
     }
     queue_.push_back({from, to, std::vector<BYTE>(payload.begin(), payload.end())});
-    if (player->second.event != nullptr) {
-        SetEvent(player->second.event);
-    }
+    Signal(player->second.event);
 }
 
 void Session::Route(DPID from, DPID to, std::span<const std::uint8_t> payload, bool reliable,
@@ -696,7 +722,7 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
     if (shortName.size() > kMaxNameSize || longName.size() > kMaxNameSize) {
         return DPERR_INVALIDPARAMS;
     }
-    std::unique_lock guard(lock_);
+    Hold hold(*this);
     if (state_ != State::Open) {
         return DPERR_CONNECTIONLOST;
     }
@@ -726,7 +752,7 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
                   true);
     links_.Flush();
     const bool answered =
-        changed_.wait_for(guard, std::chrono::milliseconds(config_.settings.keepaliveMs),
+        changed_.wait_for(hold.Guard(), std::chrono::milliseconds(config_.settings.keepaliveMs),
                           [&] { return pendingCreates_[request].done || state_ != State::Open; });
     const PendingCreate outcome = pendingCreates_[request];
     pendingCreates_.erase(request);
@@ -740,7 +766,7 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
 }
 
 HRESULT Session::DestroyPlayer(DPID id) {
-    std::lock_guard guard(lock_);
+    Hold hold(*this);
     auto player = players_.find(id);
     if (player == players_.end() || !player->second.local) {
         return DPERR_INVALIDPLAYER;
@@ -757,7 +783,7 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
     if (data.size() > kMaxMessageSize) {
         return DPERR_SENDTOOBIG;
     }
-    std::lock_guard guard(lock_);
+    Hold hold(*this);
     auto sender = players_.find(from);
     if (sender == players_.end() || !sender->second.local) {
         return DPERR_INVALIDPLAYER;
@@ -779,7 +805,15 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
             links_.SendTo(kHostPeer, DataPacket(from, to, data), reliable);
         }
     }
-    links_.FlushSoon();
+    // A send on its own goes out at once from the caller's thread. One that follows another
+    // closely is left to the network thread, which sends what a burst queued in one flush.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastFlushed_ >= kBurstGap) {
+        links_.Flush();
+        lastFlushed_ = now;
+    } else {
+        links_.FlushSoon();
+    }
     return DP_OK;
 }
 

@@ -1,7 +1,8 @@
 // An open DirectPlay session: the host accepts peers over ENet and answers enumeration
 // queries; a peer connects to the host. All traffic goes through the host, which assigns
 // DPIDs and routes messages. One network thread per session waits on the sockets and
-// queues what arrives for the local players.
+// queues what arrives for the local players; a send goes out from the caller's thread,
+// unless it is part of a burst, which the network thread flushes at once.
 #pragma once
 
 #include "enumeration.h"
@@ -10,6 +11,7 @@
 #include <enet/enet.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -107,6 +109,21 @@ private:
     };
     enum class State { Connecting, Open, Failed, Lost };
 
+    // Holds the session's lock. The players' events that became due meanwhile are set once
+    // it is released, so that a woken receiver does not find the lock still taken.
+    class Hold {
+    public:
+        explicit Hold(Session& session);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        std::unique_lock<std::mutex>& Guard() { return guard_; }
+
+    private:
+        Session& session_;
+        std::unique_lock<std::mutex> guard_;
+    };
+
     // Without `links`, the session talks through its own ENet host.
     Session(const SessionConfig& config, bool isHost, Links* links = nullptr);
     HRESULT StartHost();
@@ -130,6 +147,8 @@ private:
     DPID AssignId(DWORD flags, bool local);
     bool IsFull() const;
     std::size_t PlayersOf(PeerId peer) const;
+    // Notes a player's event to be set when the lock is released.
+    void Signal(HANDLE event);
     void Notify(const SystemEvent& event, DPID except);
     void Deliver(DPID from, DPID to, std::span<const std::uint8_t> payload);
     void Route(DPID from, DPID to, std::span<const std::uint8_t> payload, bool reliable,
@@ -178,6 +197,8 @@ private:
     std::uint32_t nextRequest_ = 1;
     std::map<std::uint32_t, PendingCreate> pendingCreates_;
     std::deque<QueuedMessage> queue_;
+    std::vector<HANDLE> dueEvents_;
+    std::chrono::steady_clock::time_point lastFlushed_; // by Send, from the caller's thread
 };
 
 } // namespace directplay

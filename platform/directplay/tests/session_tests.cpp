@@ -245,6 +245,45 @@ TEST_F(InProcessSession, ServerSendToAllReachesTheClientAndUnknownSendersAreRefu
               DPERR_INVALIDPLAYER);
 }
 
+// Sends in quick succession are left to the network thread to flush together, a lone send
+// goes out at once: either way every guaranteed message arrives, in order.
+TEST_F(InProcessSession, BurstsAndLoneSendsArriveWholeAndInOrderBothWays) {
+    constexpr DWORD kBurst = 400;
+    DPID from = 0;
+    DPID to = 0;
+    std::vector<BYTE> buffer;
+    ASSERT_EQ(Next(host.Get(), hostEvent.Get(), from, to, buffer), DP_OK); // the creation
+    auto sendNumbers = [](IDirectPlay4A* dp, DPID sender, DPID receiver, DWORD first, DWORD count) {
+        for (DWORD number = first; number < first + count; ++number) {
+            ASSERT_EQ(dp->Send(sender, receiver, DPSEND_GUARANTEED, &number, sizeof number), DP_OK);
+        }
+    };
+    auto expectNumbers = [&](IDirectPlay4A* dp, HANDLE event, DPID sender, DWORD first,
+                             DWORD count) {
+        for (DWORD number = first; number < first + count; ++number) {
+            ASSERT_EQ(Next(dp, event, from, to, buffer), DP_OK) << "message " << number;
+            ASSERT_EQ(from, sender);
+            ASSERT_EQ(buffer.size(), sizeof number);
+            DWORD received = 0;
+            std::memcpy(&received, buffer.data(), sizeof received);
+            ASSERT_EQ(received, number);
+        }
+    };
+    sendNumbers(client.Get(), player, server, 0, kBurst);
+    expectNumbers(host.Get(), hostEvent.Get(), player, 0, kBurst);
+    sendNumbers(host.Get(), server, player, 0, kBurst);
+    expectNumbers(client.Get(), clientEvent.Get(), server, 0, kBurst);
+    for (DWORD lone = kBurst; lone < kBurst + 3; ++lone) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        sendNumbers(client.Get(), player, server, lone, 1);
+        expectNumbers(host.Get(), hostEvent.Get(), player, lone, 1);
+        sendNumbers(host.Get(), server, player, lone, 1);
+        expectNumbers(client.Get(), clientEvent.Get(), server, lone, 1);
+    }
+    EXPECT_EQ(dptest::ReceiveAny(host.Get(), from, to, buffer), DPERR_NOMESSAGES);
+    EXPECT_EQ(dptest::ReceiveAny(client.Get(), from, to, buffer), DPERR_NOMESSAGES);
+}
+
 TEST_F(InProcessSession, DestroyedPlayerAndClosedHostAreReported) {
     std::vector<BYTE> buffer;
     DPID from;

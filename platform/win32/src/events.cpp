@@ -14,7 +14,12 @@ public:
             signalled_ = false;
         }
     }
-    void Set(bool signalled) { signalled_ = signalled; }
+    void Set(bool signalled, WakeList& woken) {
+        signalled_ = signalled;
+        if (signalled) {
+            CollectWaiters(woken);
+        }
+    }
 
 private:
     const bool manualReset_;
@@ -27,14 +32,12 @@ BOOL ChangeEvent(HANDLE hEvent, bool signalled) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    DispatcherState& dispatcher = Dispatcher();
+    WakeList woken;
     {
-        std::lock_guard guard(dispatcher.lock);
-        event->Set(signalled);
+        std::lock_guard guard(Dispatcher().lock);
+        event->Set(signalled, woken);
     }
-    if (signalled) {
-        dispatcher.changed.notify_all();
-    }
+    WakeAll(woken);
     return TRUE;
 }
 

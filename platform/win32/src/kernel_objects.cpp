@@ -1,8 +1,14 @@
 #include "kernel_objects.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <unordered_map>
-#include <vector>
 
 namespace win32::detail {
 
@@ -11,6 +17,60 @@ DispatcherState& Dispatcher() {
     // through it while static objects are destroyed at process exit.
     static DispatcherState& state = *new DispatcherState;
     return state;
+}
+
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free &&
+              sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
+
+void Waiter::Wake() {
+    if (state_.exchange(kWoken) == kSleeping) {
+        syscall(SYS_futex, &state_, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+    }
+}
+
+bool Waiter::WaitUntil(const Deadline& deadline) {
+    timespec until{};
+    if (deadline) {
+        const auto sinceEpoch = deadline->time_since_epoch();
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+        until.tv_sec = seconds.count();
+        until.tv_nsec = std::chrono::nanoseconds(sinceEpoch - seconds).count();
+    }
+    for (;;) {
+        std::uint32_t armed = kArmed;
+        if (!state_.compare_exchange_strong(armed, kSleeping) && armed == kWoken) {
+            return true;
+        }
+        // An absolute time on the monotonic clock, which steady_clock reads.
+        const long slept = syscall(SYS_futex, &state_, FUTEX_WAIT_BITSET_PRIVATE, kSleeping,
+                                   deadline ? &until : nullptr, nullptr, FUTEX_BITSET_MATCH_ANY);
+        if (state_.load() == kWoken) {
+            return true;
+        }
+        if (slept != 0 && errno == ETIMEDOUT) {
+            return false;
+        }
+        // Interrupted, or woken spuriously: sleep on.
+    }
+}
+
+void WakeAll(const WakeList& waiters) {
+    for (const auto& waiter : waiters) {
+        waiter->Wake();
+    }
+}
+
+void KernelObject::RemoveWaiter(const Waiter& waiter) {
+    // One entry per registration: a wait may name the same object twice.
+    auto found = std::ranges::find_if(
+        waiters_, [&waiter](const auto& registered) { return registered.get() == &waiter; });
+    if (found != waiters_.end()) {
+        waiters_.erase(found);
+    }
+}
+
+void KernelObject::CollectWaiters(WakeList& woken) const {
+    woken.insert(woken.end(), waiters_.begin(), waiters_.end());
 }
 
 namespace {
@@ -50,6 +110,33 @@ std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
 } // namespace win32::detail
 
 using namespace win32::detail;
+
+namespace {
+
+// A blocked wait's place on the objects it waits for, held with the dispatcher lock.
+class Registration {
+public:
+    Registration(const std::vector<std::shared_ptr<KernelObject>>& objects,
+                 const std::shared_ptr<Waiter>& waiter)
+        : objects_(objects), waiter_(waiter) {
+        for (const auto& object : objects_) {
+            object->AddWaiter(waiter_);
+        }
+    }
+    ~Registration() {
+        for (const auto& object : objects_) {
+            object->RemoveWaiter(*waiter_);
+        }
+    }
+    Registration(const Registration&) = delete;
+    Registration& operator=(const Registration&) = delete;
+
+private:
+    const std::vector<std::shared_ptr<KernelObject>>& objects_;
+    const std::shared_ptr<Waiter>& waiter_;
+};
+
+} // namespace
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
     std::shared_ptr<KernelObject> closed;
@@ -111,17 +198,25 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
         return WAIT_TIMEOUT;
     };
 
-    DispatcherState& dispatcher = Dispatcher();
-    std::unique_lock guard(dispatcher.lock);
+    std::unique_lock guard(Dispatcher().lock);
     DWORD result = trySatisfy();
     if (result != WAIT_TIMEOUT || dwMilliseconds == 0) {
         return result;
     }
-    if (dwMilliseconds == INFINITE) {
-        dispatcher.changed.wait(guard, [&] { return (result = trySatisfy()) != WAIT_TIMEOUT; });
-        return result;
+    Waiter::Deadline deadline;
+    if (dwMilliseconds != INFINITE) {
+        deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
     }
-    dispatcher.changed.wait_for(guard, std::chrono::milliseconds(dwMilliseconds),
-                                [&] { return (result = trySatisfy()) != WAIT_TIMEOUT; });
-    return result;
+    const auto waiter = std::make_shared<Waiter>();
+    Registration registration(objects, waiter);
+    for (;;) {
+        waiter->Arm();
+        guard.unlock();
+        const bool woken = waiter->WaitUntil(deadline);
+        guard.lock();
+        result = trySatisfy();
+        if (result != WAIT_TIMEOUT || !woken) {
+            return result;
+        }
+    }
 }

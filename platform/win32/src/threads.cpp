@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <system_error>
 #include <thread>
 
@@ -13,7 +14,7 @@ std::atomic<DWORD> nextThreadId{1};
 thread_local DWORD currentThreadId = 0;
 
 // A thread object is signalled once its routine has returned. A suspended thread
-// waits on the dispatcher until its suspend count falls to zero.
+// waits until its suspend count falls to zero.
 class Thread final : public KernelObject {
 public:
     Thread(DWORD id, DWORD suspendCount) : id_(id), suspendCount_(suspendCount) {}
@@ -23,19 +24,25 @@ public:
     DWORD id() const { return id_; }
     DWORD exitCode() const { return finished_ ? exitCode_ : STILL_ACTIVE; }
 
-    // Both with the dispatcher lock held.
+    // All with the dispatcher lock held.
     DWORD Resume() {
         DWORD previous = suspendCount_;
         if (suspendCount_ > 0) {
             --suspendCount_;
+            if (suspendCount_ == 0) {
+                resumed_.notify_one();
+            }
         }
         return previous;
     }
-    bool IsSuspended() const { return suspendCount_ > 0; }
+    void WaitUntilResumed(std::unique_lock<std::mutex>& guard) {
+        resumed_.wait(guard, [this] { return suspendCount_ == 0; });
+    }
 
-    void Finish(DWORD exitCode) {
+    void Finish(DWORD exitCode, WakeList& woken) {
         exitCode_ = exitCode;
         finished_ = true;
+        CollectWaiters(woken);
     }
 
 private:
@@ -43,6 +50,7 @@ private:
     DWORD suspendCount_;
     DWORD exitCode_ = 0;
     bool finished_ = false;
+    std::condition_variable resumed_;
 };
 
 } // namespace
@@ -58,17 +66,17 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
     try {
         std::thread([thread, lpStartAddress, lpParameter] {
             currentThreadId = thread->id();
-            DispatcherState& dispatcher = Dispatcher();
             {
-                std::unique_lock guard(dispatcher.lock);
-                dispatcher.changed.wait(guard, [&] { return !thread->IsSuspended(); });
+                std::unique_lock guard(Dispatcher().lock);
+                thread->WaitUntilResumed(guard);
             }
             const DWORD exitCode = lpStartAddress(lpParameter);
+            WakeList woken;
             {
-                std::lock_guard guard(dispatcher.lock);
-                thread->Finish(exitCode);
+                std::lock_guard guard(Dispatcher().lock);
+                thread->Finish(exitCode, woken);
             }
-            dispatcher.changed.notify_all();
+            WakeAll(woken);
         }).detach();
     } catch (const std::system_error&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -86,14 +94,8 @@ DWORD WINAPI ResumeThread(HANDLE hThread) {
         SetLastError(ERROR_INVALID_HANDLE);
         return static_cast<DWORD>(-1);
     }
-    DispatcherState& dispatcher = Dispatcher();
-    DWORD previous;
-    {
-        std::lock_guard guard(dispatcher.lock);
-        previous = thread->Resume();
-    }
-    dispatcher.changed.notify_all();
-    return previous;
+    std::lock_guard guard(Dispatcher().lock);
+    return thread->Resume();
 }
 
 BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
 namespace {
 
 // Closes the handle when the test ends, whatever it asserted.
@@ -77,6 +83,128 @@ TEST(Events, BadHandlesFail) {
     HANDLE mixed[] = {good.handle, event};
     EXPECT_EQ(WaitForMultipleObjects(2, mixed, FALSE, INFINITE), WAIT_FAILED);
     EXPECT_EQ(WaitForMultipleObjects(0, mixed, FALSE, 0), WAIT_FAILED);
+}
+
+// Waits from other threads: each blocked wait is woken by the objects it waits for.
+TEST(EventsAcrossThreads, SetFromAnotherThreadReleasesABlockedWait) {
+    ScopedHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    ScopedHandle other(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    std::atomic<DWORD> result{WAIT_FAILED};
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        result = WaitForSingleObject(event.handle, 5000);
+        returned = true;
+    });
+    // Setting another event leaves the wait where it is.
+    SetEvent(other.handle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(returned);
+    const auto set = std::chrono::steady_clock::now();
+    ASSERT_TRUE(SetEvent(event.handle));
+    waiter.join();
+    EXPECT_EQ(result, WAIT_OBJECT_0);
+    EXPECT_LT(std::chrono::steady_clock::now() - set, std::chrono::seconds(2));
+    // The wait consumed the auto-reset event; the other one is still set.
+    EXPECT_EQ(WaitForSingleObject(event.handle, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(other.handle, 0), WAIT_OBJECT_0);
+}
+
+TEST(EventsAcrossThreads, AutoResetSetReleasesExactlyOneOfTwoBlockedWaits) {
+    ScopedHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    std::atomic<int> released{0};
+    std::atomic<int> timedOut{0};
+    auto wait = [&] {
+        const DWORD result = WaitForSingleObject(event.handle, 400);
+        (result == WAIT_OBJECT_0 ? released : timedOut)++;
+    };
+    std::thread first(wait);
+    std::thread second(wait);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SetEvent(event.handle);
+    first.join();
+    second.join();
+    EXPECT_EQ(released, 1);
+    EXPECT_EQ(timedOut, 1);
+}
+
+TEST(EventsAcrossThreads, ManualResetSetReleasesEveryBlockedWait) {
+    ScopedHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 4; ++i) {
+        waiters.emplace_back([&] {
+            if (WaitForSingleObject(event.handle, 5000) == WAIT_OBJECT_0) {
+                ++released;
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto set = std::chrono::steady_clock::now();
+    SetEvent(event.handle);
+    for (auto& waiter : waiters) {
+        waiter.join();
+    }
+    EXPECT_EQ(released, 4);
+    EXPECT_LT(std::chrono::steady_clock::now() - set, std::chrono::seconds(2));
+}
+
+TEST(EventsAcrossThreads, WaitAllReturnsOnlyOnceEveryObjectIsSet) {
+    ScopedHandle first(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    ScopedHandle second(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    HANDLE handles[] = {first.handle, second.handle};
+    std::atomic<DWORD> result{WAIT_FAILED};
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        result = WaitForMultipleObjects(2, handles, TRUE, 5000);
+        returned = true;
+    });
+    SetEvent(first.handle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(returned);
+    const auto set = std::chrono::steady_clock::now();
+    SetEvent(second.handle);
+    waiter.join();
+    EXPECT_EQ(result, WAIT_OBJECT_0);
+    EXPECT_LT(std::chrono::steady_clock::now() - set, std::chrono::seconds(2));
+    EXPECT_EQ(WaitForMultipleObjects(2, handles, FALSE, 0), WAIT_TIMEOUT);
+}
+
+// Two threads hand a turn to each other through two auto-reset events, with time-outs in
+// between that leave earlier wake-ups behind: a lost wake-up shows as a turn not taken.
+TEST(EventsAcrossThreads, PingPongLosesNoWakeUp) {
+    constexpr int kTurns = 5000;
+    ScopedHandle ping(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    ScopedHandle pong(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    ScopedHandle idle(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    std::atomic<int> missed{0};
+    std::thread partner([&] {
+        for (int i = 0; i < kTurns; ++i) {
+            if (i % 1000 == 0) {
+                WaitForSingleObject(idle.handle, 1);
+            }
+            if (WaitForSingleObject(ping.handle, 10000) != WAIT_OBJECT_0) {
+                ++missed;
+                return;
+            }
+            SetEvent(pong.handle);
+        }
+    });
+    // A wait re-checks its objects when it times out, so a lost wake-up would show as a
+    // turn that lasts the whole time-out.
+    int taken = 0;
+    auto slowest = std::chrono::steady_clock::duration::zero();
+    for (; taken < kTurns; ++taken) {
+        const auto started = std::chrono::steady_clock::now();
+        SetEvent(ping.handle);
+        if (WaitForSingleObject(pong.handle, 5000) != WAIT_OBJECT_0) {
+            break;
+        }
+        slowest = std::max(slowest, std::chrono::steady_clock::now() - started);
+    }
+    partner.join();
+    EXPECT_EQ(taken, kTurns);
+    EXPECT_EQ(missed, 0);
+    EXPECT_LT(slowest, std::chrono::seconds(2));
 }
 
 TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {
