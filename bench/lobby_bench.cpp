@@ -251,6 +251,18 @@ Figures MeasureLobby() {
     return Summarise(samples, rate);
 }
 
+// A file of this run that goes with it, however the run ends.
+struct TemporaryFile {
+    explicit TemporaryFile(std::filesystem::path file) : path(std::move(file)) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        std::error_code ignored; // a file that was never written is no fault
+        std::filesystem::remove(path, ignored);
+    }
+    const std::filesystem::path path;
+};
+
 void Print(const char* name, const Figures& figures) {
     std::printf("%-26s round trip mean %7.1f us  p99 %7.1f us  one-way %9.0f msg/s\n", name,
                 figures.meanUs, figures.p99Us, figures.messagesPerSecond);
@@ -265,9 +277,9 @@ int main(int argc, char** argv) {
     }
     // Before any session: loopback only, and a registry of this run's own.
     dptest::UseLoopbackSettings(5000);
-    const auto registry = std::filesystem::temp_directory_path() /
-                          ("vorn-lobby-bench-" + std::to_string(getpid()) + ".reg");
-    setenv("VORN_REGISTRY_FILE", registry.c_str(), 1);
+    const TemporaryFile registry{std::filesystem::temp_directory_path() /
+                                 ("vorn-lobby-bench-" + std::to_string(getpid()) + ".reg")};
+    setenv("VORN_REGISTRY_FILE", registry.path.c_str(), 1);
     const std::string registration = std::string(argv[1]) + " /s " + argv[2];
     if (std::system(registration.c_str()) != 0 || FAILED(CoInitialize(nullptr)) ||
         enet_initialize() != 0) {
@@ -275,19 +287,29 @@ int main(int argc, char** argv) {
     }
     const Figures relay = MeasureRelay();
     Figures lobby{};
+    long windowMessages = -1;
     {
+        // The server's game takes every report into its window without printing it.
+        setenv("VORN_LOBBY_DEMO_QUIET", "1", 1);
         dptest::PeerProcess server(argv[3], {"server", "0", "lobby"});
         if (!server.ReadLine(10000).starts_with("open hr 00000000")) {
             return 2;
         }
-        // The server's game prints every report; read them so that it never waits.
-        std::thread reader([&server] {
-            while (server.ReadLine(60000) != "peer gone") {
-            }
-        });
         lobby = MeasureLobby();
         server.Send("quit");
-        reader.join();
+        for (std::string line = server.ReadLine(60000);
+             line != "peer gone" && line != "peer silent"; line = server.ReadLine(60000)) {
+            if (line.starts_with("window messages ")) {
+                windowMessages = std::stol(dptest::Word(line, 2));
+            }
+        }
+    }
+    // One report per routed group message, and a text and the login for each client.
+    const long reports = 2L * kRoundTrips + kMessages + 4;
+    if (windowMessages < reports) {
+        std::fprintf(stderr, "the server's game took %ld messages, fewer than the %ld reports\n",
+                     windowMessages, reports);
+        return 1;
     }
     std::printf("%d round trips and %d one-way messages of %zu bytes, guaranteed, on "
                 "127.0.0.1, client -> server -> client\n",
@@ -297,8 +319,10 @@ int main(int argc, char** argv) {
     std::printf("latency ratio %.2f (mean), %.2f (p99); throughput %.0f %% of the relay\n",
                 lobby.meanUs / relay.meanUs, lobby.p99Us / relay.p99Us,
                 100.0 * lobby.messagesPerSecond / relay.messagesPerSecond);
+    std::printf("the server's game took %ld messages into its window\n", windowMessages);
+    std::printf("ratio lobby_rtt %.3f\n", lobby.meanUs / relay.meanUs);
+    std::printf("ratio lobby_throughput %.3f\n", lobby.messagesPerSecond / relay.messagesPerSecond);
     enet_deinitialize();
     CoUninitialize();
-    std::filesystem::remove(registry);
     return 0;
 }
