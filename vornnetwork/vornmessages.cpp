@@ -71,19 +71,24 @@ DWORD WINAPI CVornLANNetwork::ReceiveThread(LPVOID pParam) {
 }
 
 void CVornLANNetwork::ReceiveMessages() {
-    // One buffer for the whole drain, grown when DirectPlay says it is too small; the size
-    // of the last message is the capacity offered for the next.
-    std::unique_ptr<BYTE[]> buffer;
-    DWORD size = 0;
+    // One buffer for the whole drain, large enough for the usual messages from the start and
+    // grown when DirectPlay says it is too small; each Receive is offered all of it.
+    DWORD capacity = receiveBufferSize;
+    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[capacity]);
+    if (!buffer) {
+        return; // out of memory: what is queued is read at the next signal
+    }
     for (;;) {
         DPID idFrom = 0;
         DPID idTo = 0;
+        DWORD size = capacity;
         const HRESULT hr = pDirectPlay->Receive(&idFrom, &idTo, DPRECEIVE_ALL, buffer.get(), &size);
         if (hr == DPERR_BUFFERTOOSMALL) {
             buffer.reset(new (std::nothrow) BYTE[size]);
             if (!buffer) {
                 return; // out of memory: what is still queued is read at the next signal
             }
+            capacity = size;
             continue;
         }
         if (FAILED(hr)) {
