@@ -288,6 +288,7 @@ int main(int argc, char** argv) {
     const Figures relay = MeasureRelay();
     Figures lobby{};
     long windowMessages = -1;
+    double serverCpuUs = 0;
     {
         // The server's game takes every report into its window without printing it.
         setenv("VORN_LOBBY_DEMO_QUIET", "1", 1);
@@ -295,7 +296,10 @@ int main(int argc, char** argv) {
         if (!server.ReadLine(10000).starts_with("open hr 00000000")) {
             return 2;
         }
+        const long ticksBefore = dptest::UsageOf(server.Pid()).ticks;
         lobby = MeasureLobby();
+        serverCpuUs = 1e6 * static_cast<double>(dptest::UsageOf(server.Pid()).ticks - ticksBefore) /
+                      static_cast<double>(sysconf(_SC_CLK_TCK));
         server.Send("quit");
         for (std::string line = server.ReadLine(60000);
              line != "peer gone" && line != "peer silent"; line = server.ReadLine(60000)) {
@@ -312,6 +316,8 @@ int main(int argc, char** argv) {
     std::printf("latency ratio %.2f (mean), %.2f (p99); throughput %.0f %% of the relay\n",
                 lobby.meanUs / relay.meanUs, lobby.p99Us / relay.p99Us,
                 100.0 * lobby.messagesPerSecond / relay.messagesPerSecond);
+    std::printf("server process CPU %.1f us per routed message\n",
+                serverCpuUs / (2.0 * kRoundTrips + kMessages));
     // One report per routed group message, and a text and the login for each client.
     const long reports = 2L * kRoundTrips + kMessages + 4;
     if (windowMessages < reports) {
