@@ -169,6 +169,14 @@ Figures MeasureRelay() {
     return Summarise(samples, rate);
 }
 
+// Ends the run when a client did not get what it waits for: its figures would be void.
+void Require(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "lobby_bench: %s\n", what);
+        std::exit(1);
+    }
+}
+
 // ---- through the lobby server ------------------------------------------------------------
 
 struct LobbyClient {
@@ -188,11 +196,11 @@ struct LobbyClient {
         return WaitFor(cmdStart);
     }
 
-    void Send(const NetMessage& message) {
-        const auto bytes = message.Serialise();
-        dp->SendEx(id, DPID_ALLPLAYERS, DPSEND_GUARANTEED | DPSEND_ASYNC,
-                   const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), 0, 0, nullptr,
-                   nullptr);
+    void Send(const NetMessage& message, DPID target = DPID_ALLPLAYERS) {
+        auto bytes = message.Serialise();
+        Require(SUCCEEDED(dp->SendEx(id, target, DPSEND_GUARANTEED | DPSEND_ASYNC, bytes.data(),
+                                     static_cast<DWORD>(bytes.size()), 0, 0, nullptr, nullptr)),
+                "a send failed");
     }
 
     // Waits on the player's event for the next application message with that cmd.
@@ -219,39 +227,51 @@ struct LobbyClient {
     }
 };
 
-Figures MeasureLobby() {
+enum class Path {
+    lobby,      // to DirectPlay's all players, that is to the lobby server, which forwards
+    sessionHost // to the other client's id, which the session's host hands on by itself
+};
+
+// Round trips, then one-way messages, between two clients of the lobby's session. Along the
+// session host's path neither the server's receive thread nor its game take part: the
+// difference between the two paths is the lobby server's own share.
+Figures MeasureSession(Path path) {
     LobbyClient a;
     LobbyClient b;
-    std::thread joinB([&b] {
+    bool joinedB = false;
+    std::thread joinB([&b, &joinedB] {
         CoInitialize(nullptr);
-        b.Join(1);
+        joinedB = b.Join(1);
     });
-    if (!a.Join(1)) {
-        std::fprintf(stderr, "cannot join the lobby\n");
-        std::exit(1);
-    }
+    const bool joinedA = a.Join(1);
     joinB.join();
+    Require(joinedA && joinedB, "cannot join the lobby");
+    const DPID toB = path == Path::lobby ? DPID_ALLPLAYERS : b.id;
+    const DPID toA = path == Path::lobby ? DPID_ALLPLAYERS : a.id;
     std::vector<BYTE> payload(kPayload);
-    const NetMessage toB(cmdBench, msgToGroup, a.id, 1, payload.data(), kPayload);
-    const NetMessage toA(cmdBench, msgToGroup, b.id, 1, payload.data(), kPayload);
+    const NetMessage fromA(cmdBench, msgToGroup, a.id, 1, payload.data(), kPayload);
+    const NetMessage fromB(cmdBench, msgToGroup, b.id, 1, payload.data(), kPayload);
     std::vector<double> samples;
     for (int i = 0; i < kRoundTrips; ++i) {
         const auto sent = Clock::now();
-        a.Send(toB);
-        b.WaitFor(cmdBench);
-        b.Send(toA);
-        a.WaitFor(cmdBench);
+        a.Send(fromA, toB);
+        Require(b.WaitFor(cmdBench), "a round trip's message did not arrive");
+        b.Send(fromB, toA);
+        Require(a.WaitFor(cmdBench), "a round trip's answer did not arrive");
         samples.push_back(Microseconds(Clock::now() - sent));
     }
-    std::thread sink([&b] {
-        for (int n = 0; n < kMessages && b.WaitFor(cmdBench); ++n) {
+    int received = 0;
+    std::thread sink([&b, &received] {
+        while (received < kMessages && b.WaitFor(cmdBench)) {
+            ++received;
         }
     });
     const auto started = Clock::now();
     for (int i = 0; i < kMessages; ++i) {
-        a.Send(toB);
+        a.Send(fromA, toB);
     }
     sink.join();
+    Require(received == kMessages, "one-way messages were lost");
     const double rate = kMessages / std::chrono::duration<double>(Clock::now() - started).count();
     return Summarise(samples, rate);
 }
@@ -312,13 +332,15 @@ int main(int argc, char** argv) {
         // Relay and lobby take turns, so that a change in the machine's load falls on both.
         for (int round = 1; round <= kRounds; ++round) {
             const Figures relay = MeasureRelay();
+            const Figures host = MeasureSession(Path::sessionHost);
             const long ticksBefore = dptest::UsageOf(server.Pid()).ticks;
-            const Figures lobby = MeasureLobby();
+            const Figures lobby = MeasureSession(Path::lobby);
             serverCpuUs += 1e6 *
                            static_cast<double>(dptest::UsageOf(server.Pid()).ticks - ticksBefore) /
                            static_cast<double>(sysconf(_SC_CLK_TCK));
             std::printf("round %d\n", round);
             Print("minimal ENet relay", relay);
+            Print("DirectPlay session host", host);
             Print("VornNetwork lobby server", lobby);
             rttRatios.push_back(lobby.meanUs / relay.meanUs);
             throughputRatios.push_back(lobby.messagesPerSecond / relay.messagesPerSecond);
@@ -335,7 +357,7 @@ int main(int argc, char** argv) {
         }
     }
     const long routed = kRounds * (2L * kRoundTrips + kMessages);
-    std::printf("server process CPU %.1f us per routed message\n", serverCpuUs / routed);
+    std::printf("server process CPU %.1f us per message through the lobby\n", serverCpuUs / routed);
     // One report per routed group message, and a text and the login for each client.
     const long reports = routed + kRounds * 4L;
     if (windowMessages < reports) {
