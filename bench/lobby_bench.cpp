@@ -1,7 +1,9 @@
 // Messages per second and round trip between two clients through the VornNetwork lobby
 // server (the demo game in a process of its own, the component through COM), next to a
-// minimal ENet relay of the same run doing the same work, in rounds that take turns. The
-// last two lines are the medians of the rounds' ratios, lobby / relay:
+// minimal ENet relay of the same run doing the same work and to the same two clients
+// addressed to each other through the session's host alone (DirectPlay's own share), in
+// rounds that take turns. The last two lines are the medians of the rounds' ratios,
+// lobby / relay:
 //   ratio lobby_rtt VALUE          mean round trip (lower is better)
 //   ratio lobby_throughput VALUE   one-way messages per second (higher is better)
 // Loopback only.
