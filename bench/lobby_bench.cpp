@@ -1,6 +1,12 @@
 // Messages per second and round trip between two clients through the VornNetwork lobby
 // server (the demo game in a process of its own, the component through COM), next to a
-// minimal ENet relay of the same run doing the same work. Loopback only.
+// minimal ENet relay of the same run doing the same work and to the same two clients
+// addressed to each other through the session's host alone (DirectPlay's own share), in
+// rounds that take turns. The last two lines are the medians of the rounds' ratios,
+// lobby / relay:
+//   ratio lobby_rtt VALUE          mean round trip (lower is better)
+//   ratio lobby_throughput VALUE   one-way messages per second (higher is better)
+// Loopback only.
 //
 //   lobby_bench <regsvr32> <libVornNetwork.so> <vorn_lobby_demo>
 #include "dplay_support.h"
@@ -27,6 +33,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr int kRounds = 3;
 constexpr int kRoundTrips = 5000;
 constexpr int kMessages = 50000;
 constexpr std::size_t kPayload = 32;
@@ -164,6 +171,14 @@ Figures MeasureRelay() {
     return Summarise(samples, rate);
 }
 
+// Ends the run when a client did not get what it waits for: its figures would be void.
+void Require(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "lobby_bench: %s\n", what);
+        std::exit(1);
+    }
+}
+
 // ---- through the lobby server ------------------------------------------------------------
 
 struct LobbyClient {
@@ -183,11 +198,11 @@ struct LobbyClient {
         return WaitFor(cmdStart);
     }
 
-    void Send(const NetMessage& message) {
-        const auto bytes = message.Serialise();
-        dp->SendEx(id, DPID_ALLPLAYERS, DPSEND_GUARANTEED | DPSEND_ASYNC,
-                   const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), 0, 0, nullptr,
-                   nullptr);
+    void Send(const NetMessage& message, DPID target = DPID_ALLPLAYERS) {
+        auto bytes = message.Serialise();
+        Require(SUCCEEDED(dp->SendEx(id, target, DPSEND_GUARANTEED | DPSEND_ASYNC, bytes.data(),
+                                     static_cast<DWORD>(bytes.size()), 0, 0, nullptr, nullptr)),
+                "a send failed");
     }
 
     // Waits on the player's event for the next application message with that cmd.
@@ -214,45 +229,74 @@ struct LobbyClient {
     }
 };
 
-Figures MeasureLobby() {
+enum class Path {
+    lobby,      // to DirectPlay's all players, that is to the lobby server, which forwards
+    sessionHost // to the other client's id, which the session's host hands on by itself
+};
+
+// Round trips, then one-way messages, between two clients of the lobby's session. Along the
+// session host's path neither the server's receive thread nor its game take part: the
+// difference between the two paths is the lobby server's own share.
+Figures MeasureSession(Path path) {
     LobbyClient a;
     LobbyClient b;
-    std::thread joinB([&b] {
+    bool joinedB = false;
+    std::thread joinB([&b, &joinedB] {
         CoInitialize(nullptr);
-        b.Join(1);
+        joinedB = b.Join(1);
     });
-    if (!a.Join(1)) {
-        std::fprintf(stderr, "cannot join the lobby\n");
-        std::exit(1);
-    }
+    const bool joinedA = a.Join(1);
     joinB.join();
+    Require(joinedA && joinedB, "cannot join the lobby");
+    const DPID toB = path == Path::lobby ? DPID_ALLPLAYERS : b.id;
+    const DPID toA = path == Path::lobby ? DPID_ALLPLAYERS : a.id;
     std::vector<BYTE> payload(kPayload);
-    const NetMessage toB(cmdBench, msgToGroup, a.id, 1, payload.data(), kPayload);
-    const NetMessage toA(cmdBench, msgToGroup, b.id, 1, payload.data(), kPayload);
+    const NetMessage fromA(cmdBench, msgToGroup, a.id, 1, payload.data(), kPayload);
+    const NetMessage fromB(cmdBench, msgToGroup, b.id, 1, payload.data(), kPayload);
     std::vector<double> samples;
     for (int i = 0; i < kRoundTrips; ++i) {
         const auto sent = Clock::now();
-        a.Send(toB);
-        b.WaitFor(cmdBench);
-        b.Send(toA);
-        a.WaitFor(cmdBench);
+        a.Send(fromA, toB);
+        Require(b.WaitFor(cmdBench), "a round trip's message did not arrive");
+        b.Send(fromB, toA);
+        Require(a.WaitFor(cmdBench), "a round trip's answer did not arrive");
         samples.push_back(Microseconds(Clock::now() - sent));
     }
-    std::thread sink([&b] {
-        for (int n = 0; n < kMessages && b.WaitFor(cmdBench); ++n) {
+    int received = 0;
+    std::thread sink([&b, &received] {
+        while (received < kMessages && b.WaitFor(cmdBench)) {
+            ++received;
         }
     });
     const auto started = Clock::now();
     for (int i = 0; i < kMessages; ++i) {
-        a.Send(toB);
+        a.Send(fromA, toB);
     }
     sink.join();
+    Require(received == kMessages, "one-way messages were lost");
     const double rate = kMessages / std::chrono::duration<double>(Clock::now() - started).count();
     return Summarise(samples, rate);
 }
 
+// A file of this run that goes with it, however the run ends.
+struct TemporaryFile {
+    explicit TemporaryFile(std::filesystem::path file) : path(std::move(file)) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        std::error_code ignored; // a file that was never written is no fault
+        std::filesystem::remove(path, ignored);
+    }
+    const std::filesystem::path path;
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 void Print(const char* name, const Figures& figures) {
-    std::printf("%-26s round trip mean %7.1f us  p99 %7.1f us  one-way %9.0f msg/s\n", name,
+    std::printf("  %-26s round trip mean %7.1f us  p99 %7.1f us  one-way %9.0f msg/s\n", name,
                 figures.meanUs, figures.p99Us, figures.messagesPerSecond);
 }
 
@@ -265,40 +309,68 @@ int main(int argc, char** argv) {
     }
     // Before any session: loopback only, and a registry of this run's own.
     dptest::UseLoopbackSettings(5000);
-    const auto registry = std::filesystem::temp_directory_path() /
-                          ("vorn-lobby-bench-" + std::to_string(getpid()) + ".reg");
-    setenv("VORN_REGISTRY_FILE", registry.c_str(), 1);
+    const TemporaryFile registry{std::filesystem::temp_directory_path() /
+                                 ("vorn-lobby-bench-" + std::to_string(getpid()) + ".reg")};
+    setenv("VORN_REGISTRY_FILE", registry.path.c_str(), 1);
     const std::string registration = std::string(argv[1]) + " /s " + argv[2];
     if (std::system(registration.c_str()) != 0 || FAILED(CoInitialize(nullptr)) ||
         enet_initialize() != 0) {
         return 2;
     }
-    const Figures relay = MeasureRelay();
-    Figures lobby{};
+    std::vector<double> rttRatios;
+    std::vector<double> throughputRatios;
+    long windowMessages = -1;
+    double serverCpuUs = 0;
+    std::printf("%d rounds of %d round trips and %d one-way messages of %zu bytes, guaranteed, "
+                "on 127.0.0.1, client -> server -> client\n",
+                kRounds, kRoundTrips, kMessages, kPayload);
     {
+        // The server's game takes every report into its window without printing it.
+        setenv("VORN_LOBBY_DEMO_QUIET", "1", 1);
         dptest::PeerProcess server(argv[3], {"server", "0", "lobby"});
         if (!server.ReadLine(10000).starts_with("open hr 00000000")) {
             return 2;
         }
-        // The server's game prints every report; read them so that it never waits.
-        std::thread reader([&server] {
-            while (server.ReadLine(60000) != "peer gone") {
-            }
-        });
-        lobby = MeasureLobby();
+        // Relay and lobby take turns, so that a change in the machine's load falls on both.
+        for (int round = 1; round <= kRounds; ++round) {
+            const Figures relay = MeasureRelay();
+            const Figures host = MeasureSession(Path::sessionHost);
+            const long ticksBefore = dptest::UsageOf(server.Pid()).ticks;
+            const Figures lobby = MeasureSession(Path::lobby);
+            serverCpuUs += 1e6 *
+                           static_cast<double>(dptest::UsageOf(server.Pid()).ticks - ticksBefore) /
+                           static_cast<double>(sysconf(_SC_CLK_TCK));
+            std::printf("round %d\n", round);
+            Print("minimal ENet relay", relay);
+            Print("DirectPlay session host", host);
+            Print("VornNetwork lobby server", lobby);
+            rttRatios.push_back(lobby.meanUs / relay.meanUs);
+            throughputRatios.push_back(lobby.messagesPerSecond / relay.messagesPerSecond);
+            std::printf(
+                "  latency ratio %.2f (mean), %.2f (p99); throughput %.0f %% of the relay\n",
+                rttRatios.back(), lobby.p99Us / relay.p99Us, 100.0 * throughputRatios.back());
+        }
         server.Send("quit");
-        reader.join();
+        for (std::string line = server.ReadLine(60000);
+             line != "peer gone" && line != "peer silent"; line = server.ReadLine(60000)) {
+            if (line.starts_with("window messages ")) {
+                windowMessages = std::stol(dptest::Word(line, 2));
+            }
+        }
     }
-    std::printf("%d round trips and %d one-way messages of %zu bytes, guaranteed, on "
-                "127.0.0.1, client -> server -> client\n",
-                kRoundTrips, kMessages, kPayload);
-    Print("minimal ENet relay", relay);
-    Print("VornNetwork lobby server", lobby);
-    std::printf("latency ratio %.2f (mean), %.2f (p99); throughput %.0f %% of the relay\n",
-                lobby.meanUs / relay.meanUs, lobby.p99Us / relay.p99Us,
-                100.0 * lobby.messagesPerSecond / relay.messagesPerSecond);
+    const long routed = kRounds * (2L * kRoundTrips + kMessages);
+    std::printf("server process CPU %.1f us per message through the lobby\n", serverCpuUs / routed);
+    // One report per routed group message, and a text and the login for each client.
+    const long reports = routed + kRounds * 4L;
+    if (windowMessages < reports) {
+        std::fprintf(stderr, "the server's game took %ld messages, fewer than the %ld reports\n",
+                     windowMessages, reports);
+        return 1;
+    }
+    std::printf("the server's game took %ld messages into its window\n", windowMessages);
+    std::printf("ratio lobby_rtt %.3f\n", Median(rttRatios));
+    std::printf("ratio lobby_throughput %.3f\n", Median(throughputRatios));
     enet_deinitialize();
     CoUninitialize();
-    std::filesystem::remove(registry);
     return 0;
 }

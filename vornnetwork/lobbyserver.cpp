@@ -60,6 +60,9 @@ void AppendPackedCompetitor(std::vector<BYTE>& out, const PlayerInfo& player) {
 LobbyServer::LobbyServer(SendFunction send, ReportFunction report, TickFunction tick)
     : m_send(std::move(send)), m_report(std::move(report)), m_tick(std::move(tick)) {
     m_players.fill(EmptyPlayerInfo());
+    m_playerSlots.reserve(maxPlayers);
+    m_groupSlots.reserve(maxGroups);
+    m_members.reserve(maxGroups);
 }
 
 int LobbyServer::HandleApplicationMessage(const BYTE* buffer, DWORD size, DPID idFrom, DPID idMe) {
@@ -89,8 +92,11 @@ int LobbyServer::Route(const NetMessage& message, DPID idFrom, DPID idMe) {
     }
     switch (message.Type()) {
     case msgToAll:
-        ForwardTo(message, idMe,
-                  [idFrom](const PlayerInfo& player) { return player.idPlayer != idFrom; });
+        for (const PlayerInfo& player : Players()) {
+            if (player.idPlayer != idFrom) {
+                Forward(message, idMe, player.idPlayer);
+            }
+        }
         break;
     case msgToServer:
         if (message.Cmd() == cmdLogin) {
@@ -104,9 +110,11 @@ int LobbyServer::Route(const NetMessage& message, DPID idFrom, DPID idMe) {
         break;
     case msgToGroup: {
         const auto idGroup = static_cast<INT>(message.IdTo());
-        ForwardTo(message, idMe, [idFrom, idGroup](const PlayerInfo& player) {
-            return player.idGroup == idGroup && player.idPlayer != idFrom;
-        });
+        for (const DPID idMember : Members(idGroup)) {
+            if (idMember != idFrom) {
+                Forward(message, idMe, idMember);
+            }
+        }
         char text[32];
         std::snprintf(text, sizeof text, "msgToGroup %d ", idGroup);
         Text(text, idFrom, idMe);
@@ -216,11 +224,11 @@ std::vector<BYTE> LobbyServer::Snapshot(const GroupRecord& group) const {
     snapshot.reserve(kSnapshotSlotsSize + 4 + group.nStateSize);
     // Two slots whatever the table holds: the snapshot's size depends on its state alone.
     int slots = 0;
-    for (const PlayerInfo& player : Players()) {
+    for (const DPID idMember : Members(group.idGroup)) {
         if (slots == kSnapshotSlots) {
             break;
         }
-        if (player.idGroup == group.idGroup && IsCompetitor(player)) {
+        if (const PlayerInfo& player = *FindPlayer(idMember); IsCompetitor(player)) {
             DebugLine("CVornLANNetwork::LoginSpectator() : add client %s data\n", player.szName);
             AppendDword(snapshot, kSnapshotSlotSize);
             AppendPackedCompetitor(snapshot, player);
@@ -245,10 +253,8 @@ void LobbyServer::StartGroupGame(DPID idMe, const PlayerInfo& record) {
     const DWORD seed = m_tick();
     const DWORD pick = seed % static_cast<DWORD>(group->nMaxCompetitors);
     DWORD k = 0;
-    for (const PlayerInfo& player : Players()) {
-        if (player.idGroup != group->idGroup) {
-            continue;
-        }
+    for (const DPID idMember : Members(group->idGroup)) {
+        const PlayerInfo& player = *FindPlayer(idMember);
         BYTE role = 2;
         if (player.dwFlags != roleSpectator) {
             role = k == pick ? 0 : 1;
@@ -289,10 +295,8 @@ void LobbyServer::StopGroupGame(DPID idMe, const PlayerInfo& record) {
         CountCompetitors(record.idGroup) >= group->nMaxCompetitors) {
         return;
     }
-    for (const PlayerInfo& player : Players()) {
-        if (player.idGroup == group->idGroup) {
-            Reply(idMe, player.idPlayer, cmdStop, nullptr, 0);
-        }
+    for (const DPID idMember : Members(group->idGroup)) {
+        Reply(idMe, idMember, cmdStop, nullptr, 0);
     }
     group->bStarted = false;
 }
@@ -300,29 +304,39 @@ void LobbyServer::StopGroupGame(DPID idMe, const PlayerInfo& record) {
 bool LobbyServer::AddPlayer(const PlayerInfo& record) {
     const std::size_t slot = PlayerSlot(record.idPlayer);
     if (slot < m_nPlayers) {
+        if (const INT idOldGroup = m_players[slot].idGroup; idOldGroup != record.idGroup) {
+            UnlistMember(idOldGroup, record.idPlayer);
+            ListMember(record.idGroup, record.idPlayer, slot);
+        }
         m_players[slot] = CopyPlayerInfo(record);
         return true;
     }
     if (m_nPlayers == maxPlayers) {
         return false;
     }
-    m_players[m_nPlayers++] = CopyPlayerInfo(record);
+    m_players[m_nPlayers] = CopyPlayerInfo(record);
+    m_playerSlots.emplace(record.idPlayer, m_nPlayers);
+    ListMember(record.idGroup, record.idPlayer, m_nPlayers);
+    ++m_nPlayers;
     AddGroup(record.idGroup);
     return true;
 }
 
 void LobbyServer::RemovePlayer(const PlayerInfo& record) {
-    const std::size_t slot = PlayerSlot(record.idPlayer);
-    if (slot == m_nPlayers) {
+    const auto found = m_playerSlots.find(record.idPlayer);
+    if (found == m_playerSlots.end()) {
         return;
     }
+    const std::size_t slot = found->second;
+    m_playerSlots.erase(found);
+    UnlistMember(m_players[slot].idGroup, record.idPlayer);
     std::move(m_players.begin() + slot + 1, m_players.begin() + m_nPlayers,
               m_players.begin() + slot);
     m_players[--m_nPlayers] = EmptyPlayerInfo();
-    const auto players = Players();
-    if (std::none_of(players.begin(), players.end(), [&record](const PlayerInfo& player) {
-            return player.idGroup == record.idGroup;
-        })) {
+    for (std::size_t moved = slot; moved < m_nPlayers; ++moved) {
+        m_playerSlots[m_players[moved].idPlayer] = moved;
+    }
+    if (Members(record.idGroup).empty()) {
         RemoveGroup(record.idGroup);
     }
 }
@@ -331,7 +345,7 @@ bool LobbyServer::AddGroup(INT idGroup) {
     if (m_nGroups == maxGroups) {
         return false;
     }
-    if (GroupSlot(idGroup) == m_nGroups) {
+    if (m_groupSlots.emplace(idGroup, m_nGroups).second) {
         m_groups[m_nGroups] = GroupRecord{};
         m_groups[m_nGroups++].idGroup = idGroup;
     }
@@ -339,37 +353,61 @@ bool LobbyServer::AddGroup(INT idGroup) {
 }
 
 void LobbyServer::RemoveGroup(INT idGroup) {
-    const std::size_t slot = GroupSlot(idGroup);
-    if (slot == m_nGroups) {
+    const auto found = m_groupSlots.find(idGroup);
+    if (found == m_groupSlots.end()) {
         return;
     }
+    const std::size_t slot = found->second;
+    m_groupSlots.erase(found);
     // Moving the following slots down frees the removed group's state.
     std::move(m_groups.begin() + slot + 1, m_groups.begin() + m_nGroups, m_groups.begin() + slot);
     m_groups[--m_nGroups] = GroupRecord{};
+    for (std::size_t moved = slot; moved < m_nGroups; ++moved) {
+        m_groupSlots[m_groups[moved].idGroup] = moved;
+    }
 }
 
 int LobbyServer::CountCompetitors(INT idGroup) const {
-    const auto players = Players();
-    return static_cast<int>(
-        std::count_if(players.begin(), players.end(), [idGroup](const PlayerInfo& player) {
-            return player.idGroup == idGroup && IsCompetitor(player);
-        }));
+    const auto members = Members(idGroup);
+    return static_cast<int>(std::count_if(members.begin(), members.end(), [this](DPID idMember) {
+        return IsCompetitor(*FindPlayer(idMember));
+    }));
+}
+
+std::span<const DPID> LobbyServer::Members(INT idGroup) const {
+    const auto found = m_members.find(idGroup);
+    return found != m_members.end() ? std::span<const DPID>(found->second)
+                                    : std::span<const DPID>();
+}
+
+void LobbyServer::ListMember(INT idGroup, DPID idPlayer, std::size_t slot) {
+    std::vector<DPID>& members = m_members[idGroup];
+    // Players are mostly appended to the table: their place is then at the end.
+    const auto place = std::find_if(members.begin(), members.end(), [this, slot](DPID idMember) {
+        return PlayerSlot(idMember) > slot;
+    });
+    members.insert(place, idPlayer);
+}
+
+void LobbyServer::UnlistMember(INT idGroup, DPID idPlayer) {
+    const auto found = m_members.find(idGroup);
+    if (found == m_members.end()) {
+        return;
+    }
+    std::erase(found->second, idPlayer);
+    if (found->second.empty()) {
+        m_members.erase(found);
+    }
 }
 
 std::size_t LobbyServer::PlayerSlot(DPID idPlayer) const {
-    const auto players = Players();
-    return static_cast<std::size_t>(
-        std::find_if(players.begin(), players.end(),
-                     [idPlayer](const PlayerInfo& player) { return player.idPlayer == idPlayer; }) -
-        players.begin());
+    const auto found = m_playerSlots.find(idPlayer);
+    return found != m_playerSlots.end() ? found->second : m_nPlayers;
 }
 
 std::size_t LobbyServer::GroupSlot(INT idGroup) const {
-    const auto groups = Groups();
-    return static_cast<std::size_t>(
-        std::find_if(groups.begin(), groups.end(),
-                     [idGroup](const GroupRecord& group) { return group.idGroup == idGroup; }) -
-        groups.begin());
+    const auto found = m_groupSlots.find(idGroup);
+    return found != m_groupSlots.end() ? found->second : m_nGroups;
 }
 
 const PlayerInfo* LobbyServer::FindPlayer(DPID idPlayer) const {
@@ -387,14 +425,11 @@ GroupRecord* LobbyServer::EditGroup(INT idGroup) {
     return slot < m_nGroups ? &m_groups[slot] : nullptr;
 }
 
-void LobbyServer::ForwardTo(const NetMessage& message, DPID idMe,
-                            const std::function<bool(const PlayerInfo&)>& include) {
+void LobbyServer::Forward(const NetMessage& message, DPID idMe, DPID idTarget) {
     // Failed forwards are not retried: the sender learns nothing of them. The server never
     // forwards to itself.
-    for (const PlayerInfo& player : Players()) {
-        if (player.idPlayer != idMe && include(player)) {
-            m_send(idMe, player.idPlayer, message, sendFlags);
-        }
+    if (idTarget != idMe) {
+        m_send(idMe, idTarget, message, sendFlags);
     }
 }
 

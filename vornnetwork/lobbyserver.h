@@ -9,6 +9,8 @@
 #include <array>
 #include <functional>
 #include <span>
+#include <unordered_map>
+#include <vector>
 
 using DPID = DWORD;
 
@@ -46,11 +48,17 @@ public:
     std::span<const GroupRecord> Groups() const { return {m_groups.data(), m_nGroups}; }
     const PlayerInfo* FindPlayer(DPID idPlayer) const;
     const GroupRecord* FindGroup(INT idGroup) const;
+    // The ids of the seated players whose idGroup is idGroup, in table order (whether or not
+    // the group table holds that group).
+    std::span<const DPID> Members(INT idGroup) const;
 
 private:
     GroupRecord* EditGroup(INT idGroup);
     std::size_t PlayerSlot(DPID idPlayer) const;
     std::size_t GroupSlot(INT idGroup) const;
+    // Lists idPlayer, seated at `slot`, among the members of idGroup, in table order.
+    void ListMember(INT idGroup, DPID idPlayer, std::size_t slot);
+    void UnlistMember(INT idGroup, DPID idPlayer);
 
     int Route(const NetMessage& message, DPID idFrom, DPID idMe);
     void Login(const NetMessage& message, DPID idFrom, DPID idMe);
@@ -61,9 +69,8 @@ private:
     void StoreState(const NetMessage& message, DPID idFrom, DPID idMe);
     std::vector<BYTE> Snapshot(const GroupRecord& group) const;
 
-    // Sends the message to every player of the table that `include` accepts.
-    void ForwardTo(const NetMessage& message, DPID idMe,
-                   const std::function<bool(const PlayerInfo&)>& include);
+    // Sends the message on to idTarget, unless that is the server itself.
+    void Forward(const NetMessage& message, DPID idMe, DPID idTarget);
     void Reply(DPID idMe, DPID idTo, UINT cmd, const void* pData, UINT nDataSize);
     void ReplyText(DPID idMe, DPID idTo, UINT cmd, const char* text);
     void Text(const char* text, DPID idFrom, DPID idMe);
@@ -75,4 +82,9 @@ private:
     std::size_t m_nPlayers = 0;
     std::array<GroupRecord, maxGroups> m_groups;
     std::size_t m_nGroups = 0;
+    // Indexes of the tables, kept by the operations that add and remove their entries:
+    // slot of each seated player, slot of each group, members of each group number.
+    std::unordered_map<DPID, std::size_t> m_playerSlots;
+    std::unordered_map<INT, std::size_t> m_groupSlots;
+    std::unordered_map<INT, std::vector<DPID>> m_members;
 };

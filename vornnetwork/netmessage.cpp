@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <new>
 
 // The header is copied as it lies in memory: the wire is little-endian.
 static_assert(std::endian::native == std::endian::little);
@@ -40,4 +41,16 @@ std::vector<BYTE> NetMessage::Serialise() const {
     std::vector<BYTE> bytes(WireSize());
     Serialise(bytes.data());
     return bytes;
+}
+
+WireForm::WireForm(const NetMessage& message) : size_(message.WireSize()) {
+    if (size_ <= inlineSize) {
+        data_ = inline_.data();
+    } else {
+        heap_.reset(new (std::nothrow) BYTE[size_]);
+        data_ = heap_.get();
+    }
+    if (data_ != nullptr) {
+        message.Serialise(data_);
+    }
 }

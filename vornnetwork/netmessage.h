@@ -4,7 +4,9 @@
 
 #include "windows.h"
 
+#include <array>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -80,4 +82,24 @@ public:
 private:
     NetMessageHeader header_{0, msgToPlayer, 0, 0, 0};
     std::vector<BYTE> payload_;
+};
+
+// The wire form of one message for as long as a send or a post needs it: inside the object
+// when the message is small, as most are, on the heap otherwise.
+class WireForm {
+public:
+    explicit WireForm(const NetMessage& message);
+    WireForm(const WireForm&) = delete;
+    WireForm& operator=(const WireForm&) = delete;
+
+    // Null when a large message found no room on the heap.
+    BYTE* Data() { return data_; }
+    std::size_t Size() const { return size_; }
+
+private:
+    static constexpr std::size_t inlineSize = 256;
+    std::array<BYTE, inlineSize> inline_;
+    std::unique_ptr<BYTE[]> heap_;
+    std::size_t size_;
+    BYTE* data_ = nullptr;
 };

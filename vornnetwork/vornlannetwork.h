@@ -77,6 +77,9 @@ private:
                           LONG bGuaranteed);
     HRESULT SendNetMessage(DPID idFrom, DPID idTarget, const NetMessage& message, DWORD flags);
     static DWORD WINAPI ReceiveThread(LPVOID pParam);
+    // Capacity of the receive buffer at the start of a drain: a login and the usual game
+    // messages fit without asking DirectPlay twice.
+    static constexpr DWORD receiveBufferSize = 1024;
     void ReceiveMessages();
     int HandleApplicationMessage(const BYTE* buffer, DWORD size, DPID idFrom, DPID idTo);
     // The game's share of a received message: voice chat to the handler, the rest to the window.

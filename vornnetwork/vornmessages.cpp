@@ -51,14 +51,13 @@ HRESULT CVornLANNetwork::SendMessageTo(UINT type, UINT idTo, UINT idFrom, UINT c
 
 HRESULT CVornLANNetwork::SendNetMessage(DPID idFrom, DPID idTarget, const NetMessage& message,
                                         DWORD flags) {
-    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[message.WireSize()]);
-    if (!buffer) {
+    WireForm wire(message);
+    if (wire.Data() == nullptr) {
         return E_OUTOFMEMORY;
     }
-    message.Serialise(buffer.get());
     // An asynchronous send copies the data, so the buffer goes as soon as SendEx returns.
-    return pDirectPlay->SendEx(idFrom, idTarget, flags, buffer.get(),
-                               static_cast<DWORD>(message.WireSize()), 0, 0, nullptr, nullptr);
+    return pDirectPlay->SendEx(idFrom, idTarget, flags, wire.Data(),
+                               static_cast<DWORD>(wire.Size()), 0, 0, nullptr, nullptr);
 }
 
 DWORD WINAPI CVornLANNetwork::ReceiveThread(LPVOID pParam) {
@@ -71,19 +70,24 @@ DWORD WINAPI CVornLANNetwork::ReceiveThread(LPVOID pParam) {
 }
 
 void CVornLANNetwork::ReceiveMessages() {
-    // One buffer for the whole drain, grown when DirectPlay says it is too small; the size
-    // of the last message is the capacity offered for the next.
-    std::unique_ptr<BYTE[]> buffer;
-    DWORD size = 0;
+    // One buffer for the whole drain, large enough for the usual messages from the start and
+    // grown when DirectPlay says it is too small; each Receive is offered all of it.
+    DWORD capacity = receiveBufferSize;
+    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[capacity]);
+    if (!buffer) {
+        return; // out of memory: what is queued is read at the next signal
+    }
     for (;;) {
         DPID idFrom = 0;
         DPID idTo = 0;
+        DWORD size = capacity;
         const HRESULT hr = pDirectPlay->Receive(&idFrom, &idTo, DPRECEIVE_ALL, buffer.get(), &size);
         if (hr == DPERR_BUFFERTOOSMALL) {
             buffer.reset(new (std::nothrow) BYTE[size]);
             if (!buffer) {
                 return; // out of memory: what is still queued is read at the next signal
             }
+            capacity = size;
             continue;
         }
         if (FAILED(hr)) {
@@ -133,15 +137,13 @@ void CVornLANNetwork::DeliverToGame(const NetMessage& message, DPID idFrom, DPID
 }
 
 int CVornLANNetwork::Report(const NetMessage& message, DPID idFrom, DPID idTo) {
-    const std::unique_ptr<BYTE[]> bytes(new (std::nothrow) BYTE[message.WireSize()]);
-    if (!bytes) {
+    WireForm wire(message);
+    if (wire.Data() == nullptr) {
         DebugLine("CVornLANNetwork::ParentNotify() Memory exception : dwSize=%d\n",
-                  static_cast<int>(message.WireSize()));
+                  static_cast<int>(wire.Size()));
         return 1;
     }
-    message.Serialise(bytes.get());
-    return ParentNotify(message.Cmd(), idFrom, idTo, bytes.get(),
-                        static_cast<DWORD>(message.WireSize()));
+    return ParentNotify(message.Cmd(), idFrom, idTo, wire.Data(), static_cast<DWORD>(wire.Size()));
 }
 
 int CVornLANNetwork::ReportEvent(UINT cmd, DPID idFrom, DPID idTo) {

@@ -4,6 +4,9 @@
 //
 //   vorn_lobby_demo server|player|spectator [group] [name] [address]
 //
+// With VORN_LOBBY_DEMO_QUIET set (to anything) the window takes its messages without printing
+// them, as a benchmark's game does, and the demo prints "window messages N" when it ends.
+//
 // Commands on standard input (one a line):
 //   group <text>      SendToGroup: the text to the other members of the group (cmd 100)
 //   all <text>        SendToAll (cmd 100)
@@ -18,6 +21,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <mutex>
@@ -79,17 +83,28 @@ std::string DescribePayload(UINT cmd, const BYTE* data, DWORD size) {
     return out.str();
 }
 
-// The game's window: a thread that takes each posted network message, prints it and frees
-// its memory block.
+// The game's window: a thread that takes each posted network message, prints it (unless
+// quiet) and frees its memory block.
 class GameWindow {
 public:
-    GameWindow() : thread_([this] { Run(); }) {
+    explicit GameWindow(bool quiet) : quiet_(quiet), thread_([this] { Run(); }) {
         std::unique_lock guard(lock_);
         ready_.wait(guard, [this] { return window_ != nullptr; });
     }
     ~GameWindow() {
-        DestroyWindow(window_);
+        // Posted behind every network message, the finish lets the thread take them all;
+        // without it, destroying the window ends the thread at once.
+        const bool finishing = PostMessageA(window_, kFinish, 0, 0) != FALSE;
+        if (!finishing) {
+            DestroyWindow(window_);
+        }
         thread_.join();
+        if (finishing) {
+            DestroyWindow(window_);
+        }
+        if (quiet_) {
+            PrintLine("window messages " + std::to_string(received_));
+        }
     }
     GameWindow(const GameWindow&) = delete;
     GameWindow& operator=(const GameWindow&) = delete;
@@ -106,13 +121,19 @@ private:
         }
         ready_.notify_all();
         MSG msg{};
-        while (GetMessageA(&msg, window_, 0, 0) > 0) {
+        while (GetMessageA(&msg, window_, 0, 0) > 0 && msg.message != kFinish) {
             if (msg.message == networkMessage) {
-                Print(reinterpret_cast<HGLOBAL>(msg.lParam));
+                ++received_;
+                const auto block = reinterpret_cast<HGLOBAL>(msg.lParam);
+                if (!quiet_) {
+                    Print(block);
+                }
+                GlobalFree(block);
             }
         }
     }
 
+    // Prints the message in the block; the caller frees it.
     static void Print(HGLOBAL block) {
         const auto* bytes = static_cast<const BYTE*>(GlobalLock(block));
         const SIZE_T size = GlobalSize(block);
@@ -129,9 +150,13 @@ private:
         if (bytes != nullptr) {
             GlobalUnlock(block);
         }
-        GlobalFree(block);
     }
 
+    // Ends the window's thread; posted by the destructor.
+    static constexpr UINT kFinish = WM_USER;
+
+    const bool quiet_;
+    std::size_t received_ = 0; // network messages taken, read after the thread has ended
     std::mutex lock_;
     std::condition_variable ready_;
     HWND window_ = nullptr;
@@ -256,7 +281,7 @@ private:
     static INT Size(const std::string& text) { return static_cast<INT>(text.size() + 1); }
 
     IVornLANNetwork* network_;
-    GameWindow window_;
+    GameWindow window_{std::getenv("VORN_LOBBY_DEMO_QUIET") != nullptr};
     PlayerInfo player_{0, 0, 0, 0, {}, {}};
     GameInfo game_{};
 };

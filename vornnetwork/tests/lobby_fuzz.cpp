@@ -6,10 +6,13 @@
 // DirectPlay ids 2 to 17, so that logins, groups and departures meet.
 #include "lobbyserver.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -24,15 +27,25 @@ void Check(bool condition) {
 // What must hold after every event, whatever was received.
 void CheckTables(const LobbyServer& lobby) {
     std::set<DPID> players;
+    std::map<INT, std::vector<DPID>> members;
     for (const PlayerInfo& player : lobby.Players()) {
         Check(players.insert(player.idPlayer).second);
         Check(strnlen(player.szName, sizeof player.szName) < sizeof player.szName);
         Check(strnlen(player.szInfo, sizeof player.szInfo) < sizeof player.szInfo);
+        Check(lobby.FindPlayer(player.idPlayer) == &player);
+        members[player.idGroup].push_back(player.idPlayer);
     }
     std::set<INT> groups;
     for (const GroupRecord& group : lobby.Groups()) {
         Check(groups.insert(group.idGroup).second);
         Check((group.pState == nullptr) == (group.nStateSize == 0));
+        Check(lobby.FindGroup(group.idGroup) == &group);
+        Check(members.contains(group.idGroup) || lobby.Members(group.idGroup).empty());
+    }
+    // The group index lists exactly the players of each group number, in table order.
+    for (const auto& [idGroup, ids] : members) {
+        const auto listed = lobby.Members(idGroup);
+        Check(std::equal(listed.begin(), listed.end(), ids.begin(), ids.end()));
     }
 }
 

@@ -248,3 +248,30 @@ TEST_F(LobbyGames, AHostileClientNeitherDisturbsTheGamesNorKeepsTheServerBusy) {
 }
 
 } // namespace
+
+// A server's game in quiet mode, as the benchmark runs it: its window takes every report
+// without printing it, and the count it gives at the end is every report of the session.
+TEST_F(LobbyGames, AQuietServerGameTakesEveryReportWithoutPrintingIt) {
+    setenv("VORN_LOBBY_DEMO_QUIET", "1", 1);
+    PeerProcess server(VORN_LOBBY_DEMO_PROGRAM, {"server", "0", "lobby"});
+    unsetenv("VORN_LOBBY_DEMO_QUIET");
+    ASSERT_TRUE(server.ReadLine(kLineWaitMs).starts_with("open hr 00000000 id 1 "));
+    PeerProcess alice(VORN_LOBBY_DEMO_PROGRAM, {"player", "5", "alice"});
+    ASSERT_TRUE(alice.ReadLine(kLineWaitMs).starts_with("open hr 00000000 id 2 "));
+    PeerProcess bob(VORN_LOBBY_DEMO_PROGRAM, {"player", "5", "bob"});
+    ASSERT_TRUE(bob.ReadLine(kLineWaitMs).starts_with("open hr 00000000 id 3 "));
+    ASSERT_TRUE(WaitFor(alice, "message cmd 1 ").starts_with("message cmd 1 "));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(alice.Send("group shot " + std::to_string(i)));
+    }
+    ASSERT_TRUE(bob.Send("state board"));
+    ASSERT_EQ(WaitFor(alice, "message cmd 8 "),
+              "message cmd 8 type 3 from 3 to 5 size 6 \"board\"");
+    ASSERT_EQ(ChatLines(ReadUntilSilent(bob, 500)).size(), 3u);
+
+    ASSERT_TRUE(server.Send("quit"));
+    const std::vector<std::string> lines = ReadUntilSilent(server, kLineWaitMs);
+    // A creation text for each client, a login text and the login for each, a group text for
+    // each chat line, and the state with its group text.
+    EXPECT_EQ(lines, (std::vector<std::string>{"window messages 11"}));
+}

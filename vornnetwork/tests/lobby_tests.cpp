@@ -556,6 +556,66 @@ TEST_F(Lobby, AddingAPlayerTwiceOverwritesItsSlotAndLeavesTheGroups) {
     EXPECT_EQ(lobby->Groups().size(), 1u);
 }
 
+TEST_F(Lobby, APlayerAddedAgainInAnotherGroupMovesToItInTableOrder) {
+    for (const DPID id : {2u, 3u, 4u}) {
+        ASSERT_TRUE(lobby->AddPlayer(PlayerInfo{id, 0, id == 3 ? 6 : 5, 0, "", ""}));
+    }
+    ASSERT_TRUE(lobby->AddPlayer(PlayerInfo{3, 0, 5, 0, "", ""}));
+    EXPECT_EQ(lobby->CountCompetitors(5), 3);
+    EXPECT_EQ(lobby->CountCompetitors(6), 0);
+    SendFrom(4, 77, msgToGroup, 5, "cue");
+    EXPECT_EQ(Targets(TakeSent()), (std::vector<DPID>{2, 3}));
+    SendFrom(4, 77, msgToGroup, 6, "cue");
+    EXPECT_TRUE(TakeSent().empty());
+}
+
+// Seats, moves and departures in many groups, each followed by the lookups, the group members
+// and the group forwards that a scan of the tables gives.
+TEST_F(Lobby, LookupsAndGroupMembersFollowTheTablesThroughEveryChange) {
+    DWORD random = 12345;
+    const auto next = [&random](DWORD range) {
+        random = random * 1103515245u + 12345u;
+        return (random >> 16) % range;
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const DPID id = 2 + next(40);
+        const auto idGroup = static_cast<INT>(1 + next(6));
+        const DWORD dwFlags = next(3) == 0 ? roleSpectator : roleCompetitor;
+        if (lobby->FindPlayer(id) != nullptr && next(2) == 0) {
+            lobby->RemovePlayer(*lobby->FindPlayer(id));
+        } else {
+            lobby->AddPlayer(PlayerInfo{id, 0, idGroup, dwFlags, "", ""});
+        }
+        const auto players = lobby->Players();
+        for (const PlayerInfo& player : players) {
+            ASSERT_EQ(lobby->FindPlayer(player.idPlayer), &player) << "step " << step;
+        }
+        for (const GroupRecord& group : lobby->Groups()) {
+            ASSERT_EQ(lobby->FindGroup(group.idGroup), &group) << "step " << step;
+        }
+        for (INT group = 1; group <= 6; ++group) {
+            std::vector<DPID> members;
+            int competitors = 0;
+            for (const PlayerInfo& player : players) {
+                if (player.idGroup == group) {
+                    members.push_back(player.idPlayer);
+                    competitors += player.dwFlags == roleCompetitor ? 1 : 0;
+                }
+            }
+            const auto listed = lobby->Members(group);
+            ASSERT_EQ(std::vector<DPID>(listed.begin(), listed.end()), members)
+                << "step " << step << " group " << group;
+            ASSERT_EQ(lobby->CountCompetitors(group), competitors) << "step " << step;
+            if (!members.empty()) {
+                SendFrom(members.front(), 77, msgToGroup, static_cast<DWORD>(group), "cue");
+                members.erase(members.begin());
+                ASSERT_EQ(Targets(TakeSent()), members) << "step " << step;
+            }
+        }
+        TakeReports();
+    }
+}
+
 TEST_F(Lobby, WithThePlayerTableFullLoginsAreAcceptedButNotSeated) {
     for (int i = 0; i < LobbyServer::maxPlayers; ++i) {
         ASSERT_TRUE(lobby->AddPlayer(PlayerInfo{static_cast<DWORD>(100 + i), 0, 1, 0x42, "", ""}));

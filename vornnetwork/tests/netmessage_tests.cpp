@@ -35,6 +35,23 @@ TEST(NetMessageFormat, ParsingAndSerialisingReproduceTheReceivedBytes) {
     EXPECT_EQ(message->Serialise(), received);
 }
 
+TEST(NetMessageFormat, TheWireFormOfASendHoldsTheMessageWhateverItsSize) {
+    // Up to 256 bytes the form lies inside the object, beyond on the heap.
+    for (const std::size_t payloadSize : {0u, 1u, 238u, 239u, 240u, 5000u}) {
+        std::string payload(payloadSize, '\0');
+        for (std::size_t at = 0; at < payloadSize; ++at) {
+            payload[at] = static_cast<char>(at * 13 + payloadSize);
+        }
+        const NetMessage message(42, msgToGroup, 7, 5, payload.data(),
+                                 static_cast<UINT>(payload.size()));
+        WireForm wire(message);
+        ASSERT_NE(wire.Data(), nullptr) << payloadSize;
+        EXPECT_EQ(std::vector<BYTE>(wire.Data(), wire.Data() + wire.Size()),
+                  WireBytes(42, msgToGroup, 7, 5, payload))
+            << payloadSize;
+    }
+}
+
 TEST(NetMessageFormat, HeaderIsLittleEndianAtItsOffsets) {
     const BYTE data[3] = {9, 8, 7};
     const NetMessage message(0x11223344, msgToGroup, 0x55667788, 0x99AABBCC, data, 3);

@@ -477,6 +477,27 @@ TEST_F(NetworkObject, ShortMessagesAreDroppedAndTheNextOnesStillArrive) {
     EXPECT_TRUE(window.Pending().empty());
 }
 
+TEST_F(NetworkObject, MessagesOfEverySizeArriveWholeWhateverCameBefore) {
+    WindowRecorder window;
+    ASSERT_EQ(OpenAs(0, window.Handle()), S_OK);
+    const std::vector<std::size_t> sizes = {5, 3000, 10, 1007, 1008, 70000, 0, 2999};
+    std::vector<std::vector<BYTE>> sent;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        std::vector<BYTE> payload(sizes[i]);
+        for (std::size_t at = 0; at < payload.size(); ++at) {
+            payload[at] = static_cast<BYTE>(at * 7 + i);
+        }
+        sent.push_back(Wire(static_cast<UINT>(80 + i), msgToPlayer, 9, 2, payload));
+        dp->Deliver(9, 2, sent.back());
+    }
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const auto message = window.TakeCmd(static_cast<UINT>(80 + i), kWaitMs);
+        ASSERT_TRUE(message.has_value()) << sizes[i];
+        EXPECT_EQ(message->block, sent[i]) << sizes[i];
+    }
+    EXPECT_TRUE(window.Pending().empty());
+}
+
 TEST_F(NetworkObject, ABlockThatCannotBePostedIsFreed) {
     HWND gone = CreateWindowExA(0, "Gone", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     DestroyWindow(gone);
