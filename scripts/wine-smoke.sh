@@ -61,5 +61,4 @@ step "VornNetwork unregistered" "$wine" vornnetwork_smoke.exe unregistered
 step "VornNetwork.dll freed 20 times" "$wine" vornnetwork_smoke.exe unload 20
 step "Sonvar playing" "$wine" sonvar_smoke.exe
 step "Sonvar.dll freed 20 times while players start" "$wine" sonvar_unload.exe 20
-"$wineserver" -w
 exit $failed
