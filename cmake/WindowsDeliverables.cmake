@@ -83,8 +83,27 @@ target_compile_definitions(Sonvar PRIVATE SONVAR_BUILDING)
 target_link_libraries(Sonvar PRIVATE ole32 oleaut32 uuid strmiids user32)
 set_target_properties(Sonvar PROPERTIES PREFIX "")
 
-# Run by hand under Wine (see the README): unloading Sonvar.dll while players start.
-add_executable(sonvar_unload ${PROJECT_SOURCE_DIR}/tests/windows/sonvar_unload.cpp)
-# Declares ISonvar_object without importing it: the program reaches it by GetProcAddress.
+# The smoke test's programs, run under Wine by scripts/wine-smoke.sh.
+set(WINDOWS_TESTS_DIR ${PROJECT_SOURCE_DIR}/tests/windows)
+# Unloading Sonvar.dll while players start.
+add_executable(sonvar_unload ${WINDOWS_TESTS_DIR}/sonvar_unload.cpp)
+# Declares ISonvar_object without importing it: the programs reach it by GetProcAddress.
 target_compile_definitions(sonvar_unload PRIVATE SONVAR_BUILDING)
 target_include_directories(sonvar_unload PRIVATE ${SONVAR_DIR}/include)
+
+# The renderer that the Sonvar smoke test registers under the reference renderer's class.
+add_library(sonvar_test_renderer SHARED ${WINDOWS_TESTS_DIR}/test_renderer.cpp
+                                        ${WINDOWS_TESTS_DIR}/test_renderer.def)
+target_include_directories(sonvar_test_renderer PRIVATE ${RENDERER_INCLUDE_DIR})
+target_link_libraries(sonvar_test_renderer PRIVATE ole32 uuid strmiids)
+set_target_properties(sonvar_test_renderer PROPERTIES PREFIX "")
+
+add_executable(sonvar_smoke ${WINDOWS_TESTS_DIR}/sonvar_smoke.cpp)
+target_compile_definitions(sonvar_smoke PRIVATE SONVAR_BUILDING)
+target_include_directories(sonvar_smoke PRIVATE ${SONVAR_DIR}/include ${RENDERER_INCLUDE_DIR})
+target_link_libraries(sonvar_smoke PRIVATE advapi32 user32)
+
+add_executable(vornnetwork_smoke ${WINDOWS_TESTS_DIR}/vornnetwork_smoke.cpp
+                                 ${VORN_GEN}/VornNetwork_i.c)
+target_include_directories(vornnetwork_smoke PRIVATE ${VORN_GEN})
+target_link_libraries(vornnetwork_smoke PRIVATE ole32 oleaut32 uuid advapi32)

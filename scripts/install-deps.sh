@@ -15,6 +15,7 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools
   mingw-w64-tools
+  g++-mingw-w64-x86-64-posix wine64
   fonts-liberation fonts-dejavu-core
   poppler-utils
 )

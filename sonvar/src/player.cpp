@@ -26,15 +26,22 @@ constexpr auto kRendererName = WidenAscii("DSound Secondary Buffer Renderer");
 // graph after building it; every way out of the thread uninitialises it.
 class ComScope {
 public:
-    ComScope() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ComScope() : initialised_(Initialise()) {}
     ~ComScope() {
-        if (initialised_)
+        if (initialised_) {
+            StartLock start;
             CoUninitialize();
+        }
     }
     ComScope(const ComScope&) = delete;
     ComScope& operator=(const ComScope&) = delete;
 
 private:
+    static bool Initialise() {
+        StartLock start;
+        return SUCCEEDED(CoInitialize(nullptr));
+    }
+
     const bool initialised_;
 };
 
@@ -144,6 +151,7 @@ void RunPlayer(LONG id) {
     ComPtr<IMediaEvent> graphEvents;
     HANDLE graphEvent = nullptr;
     {
+        StartLock start;
         ListLock lock;
         SonvarData* d = FindPlayer(id);
         if (!d)

@@ -10,6 +10,7 @@
 ModuleGlobal<std::unique_ptr<SonvarData>> playerList;
 LONG lastId = 0;
 CRITICAL_SECTION listLock;
+CRITICAL_SECTION startLock;
 
 namespace {
 // Every player thread that may still run, also after its record has gone: unloading
@@ -163,16 +164,23 @@ void EndAllPlayers() {
 
 } // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         playerList.Create();
         playerThreads.Create();
         lastId = 0;
         InitializeCriticalSection(&listLock);
+        InitializeCriticalSection(&startLock);
         break;
     case DLL_PROCESS_DETACH:
+        // The process is ending: its other threads were ended wherever they were, maybe
+        // holding a lock of ours or in the middle of a graph. Nothing is cleaned up then;
+        // the system reclaims it all.
+        if (reserved)
+            break;
         EndAllPlayers();
+        DeleteCriticalSection(&startLock);
         DeleteCriticalSection(&listLock);
         playerThreads.Destroy();
         playerList.Destroy();

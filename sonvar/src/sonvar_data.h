@@ -66,14 +66,35 @@ private:
 extern ModuleGlobal<std::unique_ptr<SonvarData>> playerList;
 extern LONG lastId;
 extern CRITICAL_SECTION listLock;
+// Taken by a player thread while it starts or ends COM and builds its graph, before
+// listLock when both are held. Those steps load and unload system DLLs, whose handlers
+// run under the loader's lock and may take the window system's own lock, while another
+// thread starting COM holds that one and waits for the loader's: one thread at a time
+// keeps the two from crossing.
+extern CRITICAL_SECTION startLock;
 
-// Holds listLock for a scope.
-class ListLock {
+// Holds a critical section for a scope.
+class SectionLock {
 public:
-    ListLock() { EnterCriticalSection(&listLock); }
-    ~ListLock() { LeaveCriticalSection(&listLock); }
-    ListLock(const ListLock&) = delete;
-    ListLock& operator=(const ListLock&) = delete;
+    explicit SectionLock(CRITICAL_SECTION& section) : section_(section) {
+        EnterCriticalSection(&section_);
+    }
+    ~SectionLock() { LeaveCriticalSection(&section_); }
+    SectionLock(const SectionLock&) = delete;
+    SectionLock& operator=(const SectionLock&) = delete;
+
+private:
+    CRITICAL_SECTION& section_;
+};
+
+class ListLock : public SectionLock {
+public:
+    ListLock() : SectionLock(listLock) {}
+};
+
+class StartLock : public SectionLock {
+public:
+    StartLock() : SectionLock(startLock) {}
 };
 
 // With listLock held.

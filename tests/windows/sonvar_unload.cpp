@@ -1,6 +1,7 @@
 // Loads Sonvar.dll, starts a player (on a file that does not exist, so that the player
 // thread ends by itself) and frees the library at once, `rounds` times (default 20); an
-// optional pause in milliseconds before each start. Exits 0 when every round returned.
+// optional pause in milliseconds before each start. Exits 0 when every round returned and
+// the library has gone once its player threads have ended.
 //   sonvar_unload.exe [rounds [pause-ms]]
 #include <sonvar.h>
 
@@ -34,6 +35,14 @@ int main(int argc, char** argv) {
             std::printf("FreeLibrary failed: %lu\n", GetLastError());
             return 1;
         }
+    }
+    // Each player thread gives back its hold on the library as its last act: once they have
+    // all ended the library is gone.
+    for (DWORD waited = 0; GetModuleHandleA("Sonvar.dll") && waited < 10000; waited += 10)
+        Sleep(10);
+    if (GetModuleHandleA("Sonvar.dll")) {
+        std::printf("Sonvar.dll is still loaded after its players have ended\n");
+        return 1;
     }
     std::printf("%d rounds unloaded\n", rounds);
     return 0;
