@@ -17,7 +17,7 @@ TTorvelDatabase& Database() {
 }
 
 IXMLEquipeType SideOf(int32_t m, int32_t s) {
-    return Database().Jogos[m].equipes()[s];
+    return Database().Side(m, s);
 }
 
 // The team indexes of both sides of a match; -1 for a side not yet known.
@@ -33,8 +33,9 @@ bool Known(const TMatchTeams& teams) {
 
 // The record of a pairing on a side: the two team numbers, side 0 first.
 std::string PairingText(const TMatchTeams& teams) {
-    const IXMLSelecoesType selecoes = Database().Selecoes;
-    return std::to_string(selecoes[teams[0]].No()) + " " + std::to_string(selecoes[teams[1]].No());
+    const TTorvelDatabase& database = Database();
+    return std::to_string(database.Team(teams[0]).No()) + " " +
+           std::to_string(database.Team(teams[1]).No());
 }
 
 // Whether the side of match m holds what was entered for these teams.
@@ -80,7 +81,7 @@ bool GroupComplete(const TGroupRow& row) {
 }
 
 void ReadLotRank(int32_t team) {
-    const std::string grupo = Database().Selecoes[team].Grupo();
+    const std::string grupo = Database().Team(team).Grupo();
     if (grupo.size() > 1)
         if (std::optional<int32_t> rank = LotRankOf(grupo))
             WorkStandings[team].LotRank = *rank;
@@ -167,7 +168,7 @@ template <typename OnRun> void ForEachLevelRun(TGroupRow& row, OnRun onRun) {
 }
 
 std::string GroupLetter(int32_t team) {
-    return Database().Selecoes[team].Grupo().substr(0, 1);
+    return Database().Team(team).Grupo().substr(0, 1);
 }
 
 std::string TieIntro(int32_t choices, int32_t place, const std::string& letter) {
@@ -183,7 +184,7 @@ void AskRun(std::vector<int32_t>& run, int32_t start) {
     for (int32_t p = 1; p < n; ++p) {
         std::vector<std::string> names;
         for (int32_t k = p - 1; k < n; ++k)
-            names.push_back(Database().Selecoes[run[k]].Nome());
+            names.push_back(Database().Team(run[k]).Nome());
         if (!TieQuestion)
             throw ETieQuestionError("no tie question is installed");
         const int chosen = TieQuestion->Ask(
@@ -285,9 +286,9 @@ void RecordUnrecordedResults() {
 
 void BuildGroupTable() {
     std::array<int32_t, GroupCount> counter{};
-    const IXMLSelecoesType selecoes = Database().Selecoes;
+    const TTorvelDatabase& database = Database();
     for (int32_t i = 0; i < TeamCount; ++i) {
-        const int32_t g = GroupIndexOf(selecoes[i].Grupo());
+        const int32_t g = GroupIndexOf(database.Team(i).Grupo());
         Standings[i].Group = g;
         GroupTable[g][counter[g]++] = i;
         WorkStandings[i] = Standings[i];
@@ -350,7 +351,7 @@ void DecideTiesByLot() {
             AskRun(run, start);
             for (size_t i = 0; i < run.size(); ++i) {
                 row[start + i] = run[i];
-                const IXMLSelecaoType selecao = Database().Selecoes[run[i]];
+                const IXMLSelecaoType selecao = Database().Team(run[i]);
                 selecao.SetGrupo(selecao.Grupo().substr(0, 1) + std::to_string(i));
             }
         });
