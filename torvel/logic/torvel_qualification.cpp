@@ -225,7 +225,12 @@ void MiniTable(std::span<int32_t> teams, int32_t first, int32_t last, bool byLot
                 std::swap(teams[i], teams[j]);
 }
 
-int32_t TeamOf(int32_t m, int32_t s) {
+namespace {
+
+// The team on side s of match m, as TeamOf gives it; a later-round side
+// takes the teams of the earlier match it refers to from earlierTeams(e).
+template <typename EarlierTeams>
+int32_t ResolveSide(int32_t m, int32_t s, const EarlierTeams& earlierTeams) {
     const IXMLEquipeType e = SideOf(m, s);
     if (m < FirstKnockoutMatch)
         return Database().IndexOfTeam(e.Ident());
@@ -237,7 +242,7 @@ int32_t TeamOf(int32_t m, int32_t s) {
     }
     const int32_t k = e.Pos();
     const int32_t earlier = e.Ident();
-    const TMatchTeams teams = TeamsOf(earlier);
+    const TMatchTeams teams = earlierTeams(earlier);
     const int32_t q0 = CountedGoals(earlier, 0, teams);
     if (q0 < 0)
         return -1;
@@ -246,6 +251,28 @@ int32_t TeamOf(int32_t m, int32_t s) {
         return -1;
     const int32_t winner = q0 > q1 ? 0 : 1;
     return teams[k == 1 ? winner : 1 - winner];
+}
+
+// The teams of every match as TeamOf gives them, resolved in match order so
+// that a later-round side reuses the teams of the earlier match it refers to
+// instead of resolving the knockout tree below it again.
+std::vector<TMatchTeams> AllMatchTeams() {
+    const int32_t count = Database().Jogos.Count();
+    std::vector<TMatchTeams> teams;
+    teams.reserve(static_cast<size_t>(count));
+    const auto earlierTeams = [&teams](int32_t earlier) {
+        return earlier >= 0 && static_cast<size_t>(earlier) < teams.size() ? teams[earlier]
+                                                                           : TeamsOf(earlier);
+    };
+    for (int32_t m = 0; m < count; ++m)
+        teams.push_back({ResolveSide(m, 0, earlierTeams), ResolveSide(m, 1, earlierTeams)});
+    return teams;
+}
+
+} // namespace
+
+int32_t TeamOf(int32_t m, int32_t s) {
+    return ResolveSide(m, s, TeamsOf);
 }
 
 bool SideCounts(int32_t m, int32_t s) {
@@ -302,9 +329,10 @@ void ResetParticipantGoals(const torvel_db_jogos::IXMLEquipeType& equipe) {
 }
 
 void ResetUnplayedParticipantGoals() {
-    const int32_t count = Database().Jogos.Count();
-    for (int32_t m = 0; m < count; ++m) {
-        const TMatchTeams teams = TeamsOf(m);
+    // Only participants' goals change here, which no match's teams depend on.
+    const std::vector<TMatchTeams> allTeams = AllMatchTeams();
+    for (int32_t m = 0; m < static_cast<int32_t>(allTeams.size()); ++m) {
+        const TMatchTeams& teams = allTeams[m];
         if (!Known(teams) || CountedGoals(m, 0, teams) != -1 || CountedGoals(m, 1, teams) != -1)
             continue;
         // What was entered for other teams is theirs and stays untouched.
