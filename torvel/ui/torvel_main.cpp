@@ -321,6 +321,9 @@ TformTorvel::TRowControls TformTorvel::PooledRow(size_t r) {
     row.escalacao = lineup;
     row.frame = new QFrame(table);
     row.frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    // Behind every other control of the table; rows never overlap, so the
+    // frame stays behind its row's controls whichever phase takes it later.
+    row.frame->lower();
     rowPool_.push_back(row);
     return row;
 }
@@ -409,7 +412,6 @@ void TformTorvel::BuildRows(int phase) {
         frame->setGeometry(5, frameTop, lineup->x() + lineup->width() + 4,
                            row.gols0->y() + RowHeight + 5 - frameTop);
         show(frame);
-        frame->lower();
         bvJogo.push_back(frame);
 
         y += RowHeight + 12;
