@@ -30,6 +30,9 @@ declare -A command=(
 $build/vornnetwork/libVornNetwork.so $build/vornnetwork/examples/vorn_lobby_demo"
 )
 
+# A benchmark that hangs (a port taken by another run, say) is ended after this.
+limit=300
+
 ratios=()
 failed=()
 for bench in "${benches[@]}"; do
@@ -37,7 +40,7 @@ for bench in "${benches[@]}"; do
   output=$(mktemp)
   start=$SECONDS
   # shellcheck disable=SC2086 # the command lines are split on purpose
-  if ! ${command[$bench]} 2>&1 | tee "$output"; then
+  if ! timeout "$limit" ${command[$bench]} 2>&1 | tee "$output"; then
     failed+=("$bench")
   fi
   echo "=== $bench: $((SECONDS - start)) s"
