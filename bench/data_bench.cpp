@@ -4,6 +4,7 @@
 
 #include "torvel_database.h"
 
+#include "ratio_reporter.h"
 #include "shipped_data_copy.h"
 
 #include <benchmark/benchmark.h>
@@ -61,4 +62,9 @@ BENCHMARK(BM_BaselinePugixmlSaveMatches);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return bench::RunWithRatios(
+        argc, argv,
+        {{"data_open", "BM_DatabaseOpen", "BM_BaselinePugixmlLoadBoth"},
+         {"data_save_matches", "BM_DatabaseSaveMatches", "BM_BaselinePugixmlSaveMatches"}});
+}

@@ -4,6 +4,7 @@
 
 #include "torvel_qualification.h"
 
+#include "ratio_reporter.h"
 #include "shipped_data_copy.h"
 
 #include <benchmark/benchmark.h>
@@ -174,4 +175,8 @@ BENCHMARK(BM_SaveTeamFile)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return bench::RunWithRatios(argc, argv,
+                                {{"qualification", "BM_UpdateQualificationWithoutSave",
+                                  "BM_BaselinePugixmlStandingsAndSides"}});
+}

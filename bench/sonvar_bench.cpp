@@ -197,6 +197,8 @@ int main() {
     std::printf("  Sonvar (one process)   %7.2f %%\n", sonvarCpu);
     std::printf("  gst-launch-1.0 (%d)    %7.2f %%\n", kPlayers, gstCpu);
     std::printf("  ratio                  %7.2f\n", sonvarCpu / gstCpu);
+    std::printf("ratio sonvar_first_sample %.2f\n", sonvarMedian / gstMedian);
+    std::printf("ratio sonvar_cpu %.2f\n", sonvarCpu / gstCpu);
     dlclose(library);
     return 0;
 }

@@ -40,6 +40,13 @@ public:
     // Index of the first team whose number is number; -1 when none has it.
     int32_t IndexOfTeam(int32_t number) const;
 
+    // The team at index t, the match at index m and side s (0 or 1) of match
+    // m, as Selecoes[t], Jogos[m] and Jogos[m].equipes()[s] give them, without
+    // walking the lists. Throw std::out_of_range for an index past the end.
+    torvel_db_selecoes::IXMLSelecaoType Team(int32_t t) const;
+    torvel_db_jogos::IXMLJogoType Match(int32_t m) const;
+    torvel_db_jogos::IXMLEquipeType Side(int32_t m, int32_t s) const;
+
     // Sorts match indexes by date and kick-off time with an exchange sort:
     // the order of equal keys is that of this exact procedure.
     void SortMatchesByDate(std::vector<int32_t>& list) const;
@@ -50,6 +57,25 @@ public:
 private:
     void OpenDocuments();
     void CloseDocuments();
+
+    // The items of both documents by position and the team numbers, as of
+    // one revision of the documents' layout (TXMLLayout).
+    struct TIndex {
+        uint64_t revision = 0;
+        bool built = false;
+        // The roots it was built from.
+        pugi::xml_node selecoes, jogos;
+        std::vector<pugi::xml_node> teams;
+        std::vector<int32_t> teamNumbers;
+        std::vector<pugi::xml_node> matches;
+        // The first two equipe items of each match; empty nodes where a match
+        // has fewer.
+        std::vector<std::array<pugi::xml_node, 2>> sides;
+    };
+    // The index for the documents as they are now, rebuilt when their
+    // layout changed since it was built.
+    const TIndex& Index() const;
+    mutable TIndex index_;
 };
 
 // The one database of the program while it exists.

@@ -25,8 +25,12 @@ using TXMLConvocadosType = TXMLNodeCollection<TXMLJogadorType, TagJogador>;
 class TXMLSelecaoType : public TXMLNode {
 public:
     using TXMLNode::TXMLNode;
+    // The team's number, by which matches name it (IndexOfTeam).
     int32_t No() const { return IntAttribute("No"); }
-    void SetNo(int32_t value) const { SetIntAttribute("No", value); }
+    void SetNo(int32_t value) const {
+        TXMLLayout::Changed();
+        SetIntAttribute("No", value);
+    }
     std::string Nome() const { return ChildText("Nome"); }
     void SetNome(const std::string& value) const { SetChildText("Nome", value); }
     // First character: the group letter; any further characters: the rank a

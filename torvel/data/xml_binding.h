@@ -19,6 +19,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Counts the changes that an index over the documents depends on: items
+// added to or removed from a list through TXMLNodeCollection, a key an index
+// looks items up by (a national team's number) rewritten through its binding,
+// and a document opened or closed. An index remembers the revision it was
+// built at and is rebuilt once the revision moves on.
+class TXMLLayout {
+public:
+    static uint64_t Revision() { return revision_; }
+    static void Changed() { ++revision_; }
+
+private:
+    static inline uint64_t revision_ = 0;
+};
+
 // Converts decimal text to a 32-bit signed integer; throws EXMLConversionError
 // naming the element and attribute when the text is not one.
 int32_t ParseInt32(const char* text, const char* element, const char* attribute);
@@ -68,18 +82,29 @@ public:
     Item operator[](int index) const { return Get(index); }
 
     // Appends a new empty item element.
-    Item Add() const { return Item(DOMNode().append_child(ItemTag)); }
+    Item Add() const {
+        TXMLLayout::Changed();
+        return Item(DOMNode().append_child(ItemTag));
+    }
 
     // Inserts a new empty item element so that it becomes the item at index.
     Item Insert(int index) const {
         if (index == Count())
             return Add();
+        TXMLLayout::Changed();
         return Item(DOMNode().insert_child_before(ItemTag, ItemNode(index)));
     }
 
-    void Delete(int index) const { DOMNode().remove_child(ItemNode(index)); }
-    void Remove(const Item& item) const { DOMNode().remove_child(item.DOMNode()); }
+    void Delete(int index) const {
+        TXMLLayout::Changed();
+        DOMNode().remove_child(ItemNode(index));
+    }
+    void Remove(const Item& item) const {
+        TXMLLayout::Changed();
+        DOMNode().remove_child(item.DOMNode());
+    }
     void Clear() const {
+        TXMLLayout::Changed();
         while (pugi::xml_node child = DOMNode().child(ItemTag))
             DOMNode().remove_child(child);
     }

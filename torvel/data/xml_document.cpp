@@ -1,5 +1,7 @@
 #include "xml_document.h"
 
+#include "xml_binding.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -95,6 +97,7 @@ void TXMLDocument::Open() {
 }
 
 void TXMLDocument::Close() {
+    TXMLLayout::Changed();
     document_.reset();
     encoding_ = pugi::encoding_utf8;
     active_ = false;

@@ -17,7 +17,7 @@ TTorvelDatabase& Database() {
 }
 
 IXMLEquipeType SideOf(int32_t m, int32_t s) {
-    return Database().Jogos[m].equipes()[s];
+    return Database().Side(m, s);
 }
 
 // The team indexes of both sides of a match; -1 for a side not yet known.
@@ -33,8 +33,9 @@ bool Known(const TMatchTeams& teams) {
 
 // The record of a pairing on a side: the two team numbers, side 0 first.
 std::string PairingText(const TMatchTeams& teams) {
-    const IXMLSelecoesType selecoes = Database().Selecoes;
-    return std::to_string(selecoes[teams[0]].No()) + " " + std::to_string(selecoes[teams[1]].No());
+    const TTorvelDatabase& database = Database();
+    return std::to_string(database.Team(teams[0]).No()) + " " +
+           std::to_string(database.Team(teams[1]).No());
 }
 
 // Whether the side of match m holds what was entered for these teams.
@@ -80,7 +81,7 @@ bool GroupComplete(const TGroupRow& row) {
 }
 
 void ReadLotRank(int32_t team) {
-    const std::string grupo = Database().Selecoes[team].Grupo();
+    const std::string grupo = Database().Team(team).Grupo();
     if (grupo.size() > 1)
         if (std::optional<int32_t> rank = LotRankOf(grupo))
             WorkStandings[team].LotRank = *rank;
@@ -167,7 +168,7 @@ template <typename OnRun> void ForEachLevelRun(TGroupRow& row, OnRun onRun) {
 }
 
 std::string GroupLetter(int32_t team) {
-    return Database().Selecoes[team].Grupo().substr(0, 1);
+    return Database().Team(team).Grupo().substr(0, 1);
 }
 
 std::string TieIntro(int32_t choices, int32_t place, const std::string& letter) {
@@ -183,7 +184,7 @@ void AskRun(std::vector<int32_t>& run, int32_t start) {
     for (int32_t p = 1; p < n; ++p) {
         std::vector<std::string> names;
         for (int32_t k = p - 1; k < n; ++k)
-            names.push_back(Database().Selecoes[run[k]].Nome());
+            names.push_back(Database().Team(run[k]).Nome());
         if (!TieQuestion)
             throw ETieQuestionError("no tie question is installed");
         const int chosen = TieQuestion->Ask(
@@ -224,7 +225,12 @@ void MiniTable(std::span<int32_t> teams, int32_t first, int32_t last, bool byLot
                 std::swap(teams[i], teams[j]);
 }
 
-int32_t TeamOf(int32_t m, int32_t s) {
+namespace {
+
+// The team on side s of match m, as TeamOf gives it; a later-round side
+// takes the teams of the earlier match it refers to from earlierTeams(e).
+template <typename EarlierTeams>
+int32_t ResolveSide(int32_t m, int32_t s, const EarlierTeams& earlierTeams) {
     const IXMLEquipeType e = SideOf(m, s);
     if (m < FirstKnockoutMatch)
         return Database().IndexOfTeam(e.Ident());
@@ -236,7 +242,7 @@ int32_t TeamOf(int32_t m, int32_t s) {
     }
     const int32_t k = e.Pos();
     const int32_t earlier = e.Ident();
-    const TMatchTeams teams = TeamsOf(earlier);
+    const TMatchTeams teams = earlierTeams(earlier);
     const int32_t q0 = CountedGoals(earlier, 0, teams);
     if (q0 < 0)
         return -1;
@@ -245,6 +251,28 @@ int32_t TeamOf(int32_t m, int32_t s) {
         return -1;
     const int32_t winner = q0 > q1 ? 0 : 1;
     return teams[k == 1 ? winner : 1 - winner];
+}
+
+// The teams of every match as TeamOf gives them, resolved in match order so
+// that a later-round side reuses the teams of the earlier match it refers to
+// instead of resolving the knockout tree below it again.
+std::vector<TMatchTeams> AllMatchTeams() {
+    const int32_t count = Database().Jogos.Count();
+    std::vector<TMatchTeams> teams;
+    teams.reserve(static_cast<size_t>(count));
+    const auto earlierTeams = [&teams](int32_t earlier) {
+        return earlier >= 0 && static_cast<size_t>(earlier) < teams.size() ? teams[earlier]
+                                                                           : TeamsOf(earlier);
+    };
+    for (int32_t m = 0; m < count; ++m)
+        teams.push_back({ResolveSide(m, 0, earlierTeams), ResolveSide(m, 1, earlierTeams)});
+    return teams;
+}
+
+} // namespace
+
+int32_t TeamOf(int32_t m, int32_t s) {
+    return ResolveSide(m, s, TeamsOf);
 }
 
 bool SideCounts(int32_t m, int32_t s) {
@@ -285,9 +313,9 @@ void RecordUnrecordedResults() {
 
 void BuildGroupTable() {
     std::array<int32_t, GroupCount> counter{};
-    const IXMLSelecoesType selecoes = Database().Selecoes;
+    const TTorvelDatabase& database = Database();
     for (int32_t i = 0; i < TeamCount; ++i) {
-        const int32_t g = GroupIndexOf(selecoes[i].Grupo());
+        const int32_t g = GroupIndexOf(database.Team(i).Grupo());
         Standings[i].Group = g;
         GroupTable[g][counter[g]++] = i;
         WorkStandings[i] = Standings[i];
@@ -301,9 +329,10 @@ void ResetParticipantGoals(const torvel_db_jogos::IXMLEquipeType& equipe) {
 }
 
 void ResetUnplayedParticipantGoals() {
-    const int32_t count = Database().Jogos.Count();
-    for (int32_t m = 0; m < count; ++m) {
-        const TMatchTeams teams = TeamsOf(m);
+    // Only participants' goals change here, which no match's teams depend on.
+    const std::vector<TMatchTeams> allTeams = AllMatchTeams();
+    for (int32_t m = 0; m < static_cast<int32_t>(allTeams.size()); ++m) {
+        const TMatchTeams& teams = allTeams[m];
         if (!Known(teams) || CountedGoals(m, 0, teams) != -1 || CountedGoals(m, 1, teams) != -1)
             continue;
         // What was entered for other teams is theirs and stays untouched.
@@ -350,7 +379,7 @@ void DecideTiesByLot() {
             AskRun(run, start);
             for (size_t i = 0; i < run.size(); ++i) {
                 row[start + i] = run[i];
-                const IXMLSelecaoType selecao = Database().Selecoes[run[i]];
+                const IXMLSelecaoType selecao = Database().Team(run[i]);
                 selecao.SetGrupo(selecao.Grupo().substr(0, 1) + std::to_string(i));
             }
         });

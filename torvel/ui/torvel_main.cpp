@@ -71,18 +71,18 @@ int32_t ReadGoals(int32_t m, int32_t s) {
 // "Grupo A - Estádio - 12/06/2014 - 17h00min (Horário de Brasília)"; the
 // knockout phase leaves out the group.
 QString MatchHeader(int phase, int32_t m, int32_t team0) {
-    const IXMLJogoType jogo = TorvelDatabase->Jogos[m];
+    const IXMLJogoType jogo = TorvelDatabase->Match(m);
     const QString data = Text(jogo.data());
     const QString hora = Text(jogo.hora());
     QString header;
     if (phase == 1)
-        header = "Grupo " + Text(TorvelDatabase->Selecoes[team0].Grupo()).left(1) + " - ";
+        header = "Grupo " + Text(TorvelDatabase->Team(team0).Grupo()).left(1) + " - ";
     return header + Text(jogo.estadio()) + " - " + data.mid(6, 2) + "/" + data.mid(4, 2) + "/" +
            data.left(4) + " - " + hora.left(2) + "h" + hora.mid(2, 2) + "min (Horário de Brasília)";
 }
 
 bool HasSquad(int32_t team) {
-    return TorvelDatabase->Selecoes[team].Convocados().Count() > 0;
+    return TorvelDatabase->Team(team).Convocados().Count() > 0;
 }
 
 } // namespace
@@ -265,101 +265,160 @@ void TformTorvel::bImprimirClick() {
 
 void TformTorvel::ClearRows() {
     scrJogos->verticalScrollBar()->setValue(0);
+    // The controls go back to the pool hidden, and disabled so that enabling
+    // or disabling the window passes them by; the next phase shown takes them
+    // again instead of creating its own.
+    const auto release = [](QWidget* control) {
+        control->hide();
+        control->setEnabled(false);
+    };
     for (auto* list : {&lJogo, &lTime0, &lX, &lTime1, &lFase})
         for (QLabel* label : std::exchange(*list, {}))
-            delete label;
+            release(label);
     for (auto* list : {&mGols0, &mGols1})
         for (QLineEdit* box : std::exchange(*list, {}))
-            delete box;
+            release(box);
     for (QPushButton* button : std::exchange(bEscalacao, {}))
-        delete button;
+        release(button);
     for (QFrame* frame : std::exchange(bvJogo, {}))
-        delete frame;
+        release(frame);
     MatchRows.clear();
 }
 
-QLineEdit* TformTorvel::CreateScoreBox(int top, int left) {
+QLineEdit* TformTorvel::CreateScoreBox() {
     auto* box = new QLineEdit(scrJogosContents);
     box->setFont(RowFont(10, false));
-    box->setGeometry(left, top, ScoreBoxWidth, RowHeight);
+    box->resize(ScoreBoxWidth, RowHeight);
     box->setMaxLength(2);
     box->setAlignment(Qt::AlignCenter);
     box->setTextMargins(0, 2, 0, 0);
     box->installEventFilter(this);
     connect(box, &QLineEdit::textChanged, this,
             [this, box] { RunHandler([this, box] { ScoreChange(box); }); });
-    box->show();
     return box;
 }
 
-void TformTorvel::BuildRows(int phase) {
-    const int rows = phase == 1 ? GroupMatchCount : MatchCount - GroupMatchCount;
+TformTorvel::TRowControls TformTorvel::PooledRow(size_t r) {
+    if (r < rowPool_.size())
+        return rowPool_[r];
     QWidget* const table = scrJogosContents;
-    for (const TPhaseHeader& header : phase == 1 ? GroupHeaders : KnockoutHeaders) {
-        auto* label = new QLabel(QString::fromUtf8(header.text), table);
+    TRowControls row;
+    row.jogo = new QLabel(table);
+    row.jogo->setFont(RowFont(9, true));
+    row.gols0 = CreateScoreBox();
+    row.gols1 = CreateScoreBox();
+    for (QLabel** name : {&row.time0, &row.x, &row.time1}) {
+        *name = new QLabel(table);
+        (*name)->setFont(RowFont(10, true));
+    }
+    row.x->setText("X");
+    AutoSize(row.x);
+    QPushButton* const lineup = new QPushButton("Escalação e Artilheiros", table);
+    lineup->setFont(RowFont(10, false));
+    lineup->setCursor(HandCursor());
+    connect(lineup, &QPushButton::clicked, this,
+            [this, lineup] { RunHandler([this, lineup] { LineupClick(lineup); }); });
+    row.escalacao = lineup;
+    row.frame = new QFrame(table);
+    row.frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    // Behind every other control of the table; rows never overlap, so the
+    // frame stays behind its row's controls whichever phase takes it later.
+    row.frame->lower();
+    rowPool_.push_back(row);
+    return row;
+}
+
+QLabel* TformTorvel::PooledPhaseHeader(size_t h) {
+    while (h >= phaseHeaderPool_.size()) {
+        auto* label = new QLabel(scrJogosContents);
         QFont font = label->font();
         font.setPointSize(12);
         font.setBold(true);
         label->setFont(font);
+        phaseHeaderPool_.push_back(label);
+    }
+    return phaseHeaderPool_[h];
+}
+
+void TformTorvel::BuildRows(int phase) {
+    const int rows = phase == 1 ? GroupMatchCount : MatchCount - GroupMatchCount;
+    const std::vector<TPhaseHeader>& headers = phase == 1 ? GroupHeaders : KnockoutHeaders;
+    // A control taken from the pool is shown enabled, as a new one is.
+    const auto show = [](QWidget* control) {
+        control->setEnabled(true);
+        control->show();
+    };
+    for (size_t h = 0; h < headers.size(); ++h) {
+        QLabel* label = PooledPhaseHeader(h);
+        label->setText(QString::fromUtf8(headers[h].text));
         AutoSize(label);
         lFase.push_back(label);
     }
 
     int y = 0;
     for (int r = 0; r < rows; ++r) {
-        const std::vector<TPhaseHeader>& headers = phase == 1 ? GroupHeaders : KnockoutHeaders;
         for (size_t h = 0; h < headers.size(); ++h)
             if (headers[h].row == r) {
                 lFase[h]->move(5, r == 0 ? 5 : y);
                 y = lFase[h]->y() + lFase[h]->height() + 6;
-                lFase[h]->show();
+                show(lFase[h]);
             }
 
-        auto* header = new QLabel(table);
-        header->setFont(RowFont(9, true));
+        // A row taken from the pool starts as a new one would: no texts, no
+        // tags.
+        const TRowControls row = PooledRow(static_cast<size_t>(r));
+        QLabel* const header = row.jogo;
+        header->clear();
         header->move(9, y);
         AutoSize(header);
         y += header->height() + 5;
-        header->show();
+        show(header);
         lJogo.push_back(header);
 
-        mGols0.push_back(CreateScoreBox(y, lSelecao1->x() + lSelecao1->width() + 8));
-        mGols1.push_back(CreateScoreBox(y, lSelecao2->x() - ScoreBoxWidth - 8));
+        const int lefts[2] = {lSelecao1->x() + lSelecao1->width() + 8,
+                              lSelecao2->x() - ScoreBoxWidth - 8};
+        QLineEdit* const boxes[2] = {row.gols0, row.gols1};
+        for (int s = 0; s < 2; ++s) {
+            SetScoreText(boxes[s], -1);
+            SetTag(boxes[s], 0);
+            boxes[s]->move(lefts[s], y);
+            show(boxes[s]);
+        }
+        mGols0.push_back(row.gols0);
+        mGols1.push_back(row.gols1);
 
-        for (auto* list : {&lTime0, &lX, &lTime1}) {
-            auto* name = new QLabel(list == &lX ? "X" : "", table);
-            name->setFont(RowFont(10, true));
+        row.time0->clear();
+        row.time1->clear();
+        for (QLabel* name : {row.time0, row.x, row.time1}) {
             AutoSize(name);
             name->move(0, y - 1 + (RowHeight - name->height()) / 2);
-            name->show();
-            list->push_back(name);
         }
-        lX[r]->move(lGols->x() + lGols->width() / 2 - lX[r]->width() / 2, lX[r]->y());
-        lTime1[r]->move(lSelecao2->x(), lTime1[r]->y());
+        row.x->move(lGols->x() + lGols->width() / 2 - row.x->width() / 2, row.x->y());
+        row.time1->move(lSelecao2->x(), row.time1->y());
+        for (QLabel* name : {row.time0, row.x, row.time1})
+            show(name);
+        lTime0.push_back(row.time0);
+        lX.push_back(row.x);
+        lTime1.push_back(row.time1);
 
-        auto* lineup = new QPushButton("Escalação e Artilheiros", table);
-        lineup->setFont(RowFont(10, false));
-        lineup->setCursor(HandCursor());
+        QPushButton* const lineup = row.escalacao;
+        SetTag(lineup, 0);
         lineup->setGeometry(380, y, 170, RowHeight);
-        connect(lineup, &QPushButton::clicked, this,
-                [this, lineup] { RunHandler([this, lineup] { LineupClick(lineup); }); });
-        lineup->show();
+        show(lineup);
         bEscalacao.push_back(lineup);
 
-        auto* frame = new QFrame(table);
-        frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        QFrame* const frame = row.frame;
         const int frameTop = header->y() - 4;
         frame->setGeometry(5, frameTop, lineup->x() + lineup->width() + 4,
-                           mGols0[r]->y() + RowHeight + 5 - frameTop);
-        frame->show();
-        frame->lower();
+                           row.gols0->y() + RowHeight + 5 - frameTop);
+        show(frame);
         bvJogo.push_back(frame);
 
         y += RowHeight + 12;
     }
     dMargin->move(dMargin->x(), y - 3);
-    table->resize(scrJogos->width() - scrJogos->verticalScrollBar()->sizeHint().width(),
-                  dMargin->y() + dMargin->height());
+    scrJogosContents->resize(scrJogos->width() - scrJogos->verticalScrollBar()->sizeHint().width(),
+                             dMargin->y() + dMargin->height());
 }
 
 void TformTorvel::SetScoreText(QLineEdit* box, int32_t goals) {
@@ -401,8 +460,8 @@ void TformTorvel::FillRows(int phase) {
                 SetTag(boxes[s], PackTag(m, s));
             }
             SetTag(bEscalacao[r], PackTag(m, r));
-            lTime0[r]->setText(Text(TorvelDatabase->Selecoes[t0].Nome()));
-            lTime1[r]->setText(Text(TorvelDatabase->Selecoes[t1].Nome()));
+            lTime0[r]->setText(Text(TorvelDatabase->Team(t0).Nome()));
+            lTime1[r]->setText(Text(TorvelDatabase->Team(t1).Nome()));
         }
         for (QLabel* name : {lTime0[r], lTime1[r]})
             name->resize(QFontMetrics(name->font()).horizontalAdvance(name->text()),
@@ -446,7 +505,7 @@ void TformTorvel::ScoreChange(QLineEdit* box) {
 
     // An entry for the teams the match has now replaces one made for others.
     ClaimSide(m, s);
-    const IXMLEquipeType equipe = TorvelDatabase->Jogos[m].equipes()[s];
+    const IXMLEquipeType equipe = TorvelDatabase->Side(m, s);
     if (!SkipScorerReset)
         ResetParticipantGoals(equipe);
     SkipScorerReset = false;
@@ -454,9 +513,9 @@ void TformTorvel::ScoreChange(QLineEdit* box) {
     if (m < FirstKnockoutMatch) {
         if (equipe.gols().Quant() != value) {
             // A changed group result voids the group's decisions by lot.
-            const int g = GroupIndexOf(TorvelDatabase->Selecoes[TeamOf(m, s)].Grupo());
+            const int g = GroupIndexOf(TorvelDatabase->Team(TeamOf(m, s)).Grupo());
             for (int t = g * TeamsPerGroup; t < (g + 1) * TeamsPerGroup; ++t) {
-                const IXMLSelecaoType selecao = TorvelDatabase->Selecoes[t];
+                const IXMLSelecaoType selecao = TorvelDatabase->Team(t);
                 selecao.SetGrupo(selecao.Grupo().substr(0, 1));
             }
             TorvelDatabase->XMLSelecoes.SaveToFile();
@@ -481,7 +540,7 @@ void TformTorvel::LineupClick(QPushButton* button) {
     }
 
     Dialogs::ShowModal(*formArtilheiros);
-    IXMLEquipesType equipes = TorvelDatabase->Jogos[m].equipes();
+    IXMLEquipesType equipes = TorvelDatabase->Match(m).equipes();
     const int32_t scores[2] = {formArtilheiros->nPlacar0, formArtilheiros->nPlacar1};
     QLineEdit* boxes[2] = {mGols0[row], mGols1[row]};
     if (scores[0] >= 0 && scores[1] >= 0) {

@@ -61,7 +61,23 @@ private:
     void FormClose();
     void ShowPhase();
     void LoadPhase(int phase);
-    QLineEdit* CreateScoreBox(int top, int left);
+    // The controls of one match row, created once and kept for every phase
+    // shown after.
+    struct TRowControls {
+        QLabel* jogo = nullptr;
+        QLineEdit* gols0 = nullptr;
+        QLineEdit* gols1 = nullptr;
+        QLabel* time0 = nullptr;
+        QLabel* x = nullptr;
+        QLabel* time1 = nullptr;
+        QPushButton* escalacao = nullptr;
+        QFrame* frame = nullptr;
+    };
+    // Row r's controls and phase header h of the pool, created hidden when
+    // the pool has none yet; owned by scrJogosContents.
+    TRowControls PooledRow(size_t r);
+    QLabel* PooledPhaseHeader(size_t h);
+    QLineEdit* CreateScoreBox();
     void SetScoreText(QLineEdit* box, int32_t goals);
 
     // Ends the program once control returns to its message loop.
@@ -69,6 +85,8 @@ private:
 
     // The HTTP client of the web update; none when it could not be created.
     std::unique_ptr<TWebClient> webClient;
+    std::vector<TRowControls> rowPool_;
+    std::vector<QLabel*> phaseHeaderPool_;
     bool shown_ = false;
     bool terminateRequested_ = false;
 };

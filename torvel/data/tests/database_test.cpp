@@ -43,6 +43,47 @@ TEST_F(Database, IndexOfTeamFindsTheFirstTeamWithTheNumber) {
     EXPECT_EQ(db.IndexOfTeam(104), 2);
 }
 
+// Team, Match and Side answer what walking the lists answers, also after items
+// were added or removed through the bindings and after the files were opened
+// again.
+TEST_F(Database, PositionalLookupsFollowTheListsAsTheyChange) {
+    dir.WriteValidTournament();
+    TTorvelDatabase db(dir.Path());
+    const auto expectListsMatch = [&](const char* when) {
+        for (int t = 0; t < db.Selecoes.Count(); ++t) {
+            ASSERT_EQ(db.Team(t), db.Selecoes[t]) << when << ", team " << t;
+            EXPECT_EQ(db.IndexOfTeam(db.Selecoes[t].No()), t) << when << ", team " << t;
+        }
+        for (int m = 0; m < db.Jogos.Count(); ++m) {
+            ASSERT_EQ(db.Match(m), db.Jogos[m]) << when << ", match " << m;
+            for (int s = 0; s < db.Jogos[m].equipes().Count(); ++s)
+                ASSERT_EQ(db.Side(m, s), db.Jogos[m].equipes()[s]) << when << ", match " << m;
+        }
+    };
+    expectListsMatch("opened");
+    EXPECT_THROW(db.Team(32), std::out_of_range);
+    EXPECT_THROW(db.Match(-1), std::out_of_range);
+    EXPECT_THROW(db.Side(0, 2), std::out_of_range);
+
+    db.Selecoes.Delete(0);
+    EXPECT_EQ(db.IndexOfTeam(101), -1);
+    EXPECT_EQ(db.IndexOfTeam(102), 0);
+    expectListsMatch("first team deleted");
+    db.Selecoes.Insert(5).SetNo(555);
+    EXPECT_EQ(db.IndexOfTeam(555), 5);
+    expectListsMatch("team inserted");
+    db.Jogos.Remove(db.Jogos[3]);
+    db.Jogos.Add();
+    db.Jogos[0].equipes().Clear();
+    expectListsMatch("matches removed, added and emptied");
+    EXPECT_THROW(db.Side(0, 0), std::out_of_range);
+    EXPECT_THROW(db.Side(63, 1), std::out_of_range) << "the added match has no sides";
+
+    db.Reload();
+    expectListsMatch("reloaded");
+    EXPECT_EQ(db.IndexOfTeam(101), 0);
+}
+
 TEST_F(Database, SortMatchesByDateIsTheExchangeSort) {
     dir.WriteValidTournament();
     TTorvelDatabase db(dir.Path());

@@ -2,6 +2,7 @@
 // belongs to the two teams it was entered for, no recomputation removes it,
 // and it comes back when its teams do.
 
+#include "controls.h"
 #include "program_fixture.h"
 #include "torvel_rankingselecoes.h"
 #include "tournament_2014.h"
@@ -193,6 +194,52 @@ TEST_F(TypedKnockoutTest, RetypingALastSixteenScoreKeepsEveryLaterRound) {
     SelectPhase(1);
     EXPECT_EQ(ShownKnockout(), shown);
     EXPECT_EQ(DiskKnockout(), stored);
+    EXPECT_TRUE(messages.empty());
+}
+
+// The rows of both phases after corrections typed while the program runs, as
+// a fresh start on the saved files shows them; the row controls are kept from
+// phase to phase, so nothing of a row shown before may stay behind.
+TEST_F(TypedKnockoutTest, RowsAfterCorrectionsAreThoseOfAFreshStart) {
+    for (int team : {0, 8})
+        AddSquad(teams, team, {9, 10});
+    StartWithTypedResults();
+    EnterQuarterFinalLineup();
+    // Every row of the phase on screen with the tags of its open controls.
+    const auto rows = [&](int first, int last) {
+        std::map<int, QString> shown;
+        for (int m = first; m < last; ++m) {
+            const int r = RowOfMatch(m);
+            shown[m] = Shown(m);
+            if (Window().mGols0[r]->isEnabled())
+                shown[m] += QString(" tags %1 %2 %3")
+                                .arg(Tag(Window().mGols0[r]))
+                                .arg(Tag(Window().mGols1[r]))
+                                .arg(Tag(Window().bEscalacao[r]));
+        }
+        return shown;
+    };
+
+    // Group A corrected: team 1 beats team 0 and wins the group, so the last
+    // 16 match of team 0 gets other teams.
+    SelectPhase(0);
+    EraseByKeys(Box(0, 0));
+    QTest::keyClicks(Box(0, 0), "0");
+    SelectPhase(1);
+    EXPECT_TRUE(Shown(48).startsWith("Time 1 ")) << Shown(48).toStdString();
+    // A last-16 result retyped, then one entered for the new pairing.
+    EraseByKeys(Box(49, 1));
+    QTest::keyClicks(Box(49, 1), "3");
+    TypeResult(48, 1, 0);
+    const std::map<int, QString> knockout = rows(FirstKnockoutMatch, MatchCount);
+    SelectPhase(0);
+    const std::map<int, QString> group = rows(0, GroupMatchCount);
+    ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
+
+    Restart();
+    EXPECT_EQ(rows(0, GroupMatchCount), group);
+    SelectPhase(1);
+    EXPECT_EQ(rows(FirstKnockoutMatch, MatchCount), knockout);
     EXPECT_TRUE(messages.empty());
 }
 
