@@ -60,6 +60,20 @@ void DestroyRecord(SonvarData* record) {
 
 namespace {
 
+// Unloading (and on Linux the start of the process's exit) destroys the remaining players
+// and then waits for every player thread: those still waiting wake to find their records
+// gone, those ending by themselves finish. No player code runs once the library has gone.
+void EndAllPlayers() {
+    std::vector<SharedHandle> threads;
+    {
+        ListLock lock;
+        while (*playerList)
+            DestroyRecord(playerList->get());
+        threads.swap(*playerThreads);
+    }
+    WaitForPlayerThreads(threads);
+}
+
 int GiveCommand(int id, SonvarCommand command) {
     ListLock lock;
     SonvarData* d = FindPlayer(id);
@@ -77,6 +91,7 @@ int ISonvar::PlayFile(const char* fileName, void* rendererParam) {
     if (!rendererParam || !fileName)
         return 0;
     ListLock lock;
+    EndPlayersAsTheProcessExits(&EndAllPlayers);
     auto record = std::make_unique<SonvarData>();
     std::optional<WideString> wide = WideFromAnsi(fileName);
     if (!wide)
@@ -145,24 +160,6 @@ void ISonvar::SetNotifyWindow(int id, HWND window) {
     if (SonvarData* d = FindPlayer(id))
         d->notifyWindow = window;
 }
-
-namespace {
-
-// Unloading destroys the remaining players and then waits for every player thread: those
-// still waiting wake to find their records gone, those ending by themselves finish. No
-// player code runs once the library has gone.
-void EndAllPlayers() {
-    std::vector<SharedHandle> threads;
-    {
-        ListLock lock;
-        while (*playerList)
-            DestroyRecord(playerList->get());
-        threads.swap(*playerThreads);
-    }
-    WaitForPlayerThreads(threads);
-}
-
-} // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     switch (reason) {

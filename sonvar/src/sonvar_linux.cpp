@@ -4,6 +4,9 @@
 
 #include <directshow/classes.h>
 
+#include <atomic>
+#include <cstdlib>
+
 // Composed characters stay composed.
 std::optional<WideString> WideFromAnsi(const char* text) {
     WideString out;
@@ -55,11 +58,33 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID);
 
 namespace {
 
+// Set while the library is loaded and a player was started. An exit handler registered
+// by the library runs at exit or, at dlclose, after the library's destructor: the
+// destructor clears it first.
+std::atomic<void (*)()> endAtExit{nullptr};
+
+void EndPlayersAtExit() {
+    if (void (*const end)() = endAtExit.exchange(nullptr))
+        end();
+}
+
+} // namespace
+
+void EndPlayersAsTheProcessExits(void (*endAllPlayers)()) {
+    // The handler goes in once per load: it is this copy of the library's own.
+    static const bool registered = std::atexit(EndPlayersAtExit) == 0;
+    if (registered)
+        endAtExit = endAllPlayers;
+}
+
+namespace {
+
 __attribute__((constructor)) void LibraryLoaded() {
     directshow::RegisterBuiltinClasses();
     DllMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
 }
 __attribute__((destructor)) void LibraryUnloaded() {
+    endAtExit = nullptr;
     DllMain(nullptr, DLL_PROCESS_DETACH, nullptr);
 }
 

@@ -26,3 +26,9 @@ void ReleaseLibraryForThread();
 DWORD LeavePlayerThread(DWORD exitCode);
 // Called from the detach handler with the threads of the players just ended.
 void WaitForPlayerThreads(const std::vector<std::shared_ptr<void>>& threads);
+// Called by every start of a player with the function that ends them all. Where a
+// process's exit destroys the host's static objects while the players still run (on Linux
+// the library's own destructor comes after them), the players are ended as the exit
+// begins: one still building its graph may be reading a renderer parameter kept in such an
+// object.
+void EndPlayersAsTheProcessExits(void (*endAllPlayers)());

@@ -32,6 +32,9 @@ DWORD LeavePlayerThread(DWORD exitCode) {
 // loader detaches it, and the one that gave back the last reference may be this thread.
 void WaitForPlayerThreads(const std::vector<std::shared_ptr<void>>&) {}
 
+// The system ends the players' threads when the process exits, before the detach handler.
+void EndPlayersAsTheProcessExits(void (*)()) {}
+
 std::optional<WideString> WideFromAnsi(const char* text) {
     const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
     if (length <= 0)
