@@ -71,7 +71,10 @@ bool Waiter::PumpUntil(const std::shared_ptr<win32::WaitPump>& pump, const Deadl
     if (!pump->Claim()) {
         return WaitUntil(deadline);
     }
-    pump_ = pump;
+    // Set once: a late wake-up from an earlier round of the same wait may still read it.
+    if (pump_ == nullptr) {
+        pump_ = pump;
+    }
     const bool woken = PollPump(deadline);
     pump->Release();
     return woken;
