@@ -8,6 +8,7 @@
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -150,6 +151,15 @@ Session::~Session() {
         Wake();
         thread_.join();
     }
+    if (pump_ != nullptr) {
+        for (const auto& [id, player] : players_) {
+            if (player.local && player.event != nullptr) {
+                win32::ClearEventPump(player.event, *pump_);
+            }
+        }
+        // Waits for a waiting thread that is taking in what arrived.
+        pump_->Detach();
+    }
     if (host_ != nullptr) {
         // Tell every connected peer at once: the host's peers lose the session, the host
         // drops a leaving peer's players.
@@ -162,6 +172,9 @@ Session::~Session() {
     }
     if (wakeFd_ >= 0) {
         close(wakeFd_);
+    }
+    if (socketWatch_ >= 0) {
+        close(socketWatch_);
     }
 }
 
@@ -207,6 +220,9 @@ HRESULT Session::StartHost() {
         return DPERR_CANNOTCREATESERVER;
     }
     clocks_.resize(host_->peerCount);
+    if (!StartWatch()) {
+        return DPERR_CANNOTCREATESERVER;
+    }
     config_.summary.sessionPort = host_->address.port;
     state_ = State::Open;
     thread_ = std::thread(&Session::Run, this);
@@ -223,6 +239,9 @@ HRESULT Session::StartJoin() {
     }
     LimitPacketSize(*host_);
     clocks_.resize(host_->peerCount);
+    if (!StartWatch()) {
+        return DPERR_NOCONNECTION;
+    }
     ENetAddress remote{};
     remote.host = config_.host.s_addr;
     remote.port = config_.summary.sessionPort;
@@ -236,6 +255,22 @@ HRESULT Session::StartJoin() {
     enet_peer_ping_interval(server, std::max<std::uint32_t>(keepalive / 4, 10));
     thread_ = std::thread(&Session::Run, this);
     return DP_OK;
+}
+
+bool Session::StartWatch() {
+    socketWatch_ = epoll_create1(EPOLL_CLOEXEC);
+    epoll_event interest{};
+    interest.events = EPOLLIN;
+    interest.data.fd = host_->socket;
+    if (socketWatch_ < 0 || epoll_ctl(socketWatch_, EPOLL_CTL_ADD, host_->socket, &interest) != 0) {
+        return false;
+    }
+    const int pumpWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (pumpWake < 0) {
+        return false;
+    }
+    pump_ = std::make_shared<Pump>(*this, pumpWake);
+    return true;
 }
 
 HRESULT Session::JoinStatus(DWORD waitMs) {
@@ -284,8 +319,12 @@ void Session::Run() {
     // The enumeration sockets are read when poll finds them readable, and once at the start.
     bool queriesWaiting = true;
     for (;;) {
-        pollfd descriptors[4] = {
-            {host_->socket, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
+        // The socket is watched through socketWatch_, from which a waiting thread that takes
+        // in what arrives removes it meanwhile.
+        pollfd descriptors[4] = {{watchFailed_ ? host_->socket : socketWatch_, POLLIN, 0},
+                                 {wakeFd_, POLLIN, 0},
+                                 {-1, POLLIN, 0},
+                                 {-1, POLLIN, 0}};
         {
             Hold hold(*this);
             if (stop_) {
@@ -293,19 +332,9 @@ void Session::Run() {
             }
             flushDue_ = false;
             // One round of socket reads, then the events it queued, before flushing once; a
-            // long burst is taken in turns, so that the callers waiting for the lock get it in
-            // between.
-            ENetEvent event;
-            int handled = 0;
-            int found = enet_host_service(host_, &event, 0);
-            while (found > 0) {
-                HandleEvent(event);
-                if (++handled == kEventsPerTurn) {
-                    break;
-                }
-                found = enet_host_check_events(host_, &event);
-            }
-            busy = handled == kEventsPerTurn;
+            // long burst is taken in turns, so that the callers waiting for the lock get it
+            // in between.
+            busy = TakeIn();
             CheckPeers();
             if (responder_ != nullptr) {
                 if (queriesWaiting) {
@@ -326,6 +355,84 @@ void Session::Run() {
             }
         }
     }
+}
+
+bool Session::TakeIn() {
+    ENetEvent event;
+    int handled = 0;
+    int found = enet_host_service(host_, &event, 0);
+    while (found > 0) {
+        HandleEvent(event);
+        if (++handled == kEventsPerTurn) {
+            return true;
+        }
+        found = enet_host_check_events(host_, &event);
+    }
+    return false;
+}
+
+void Session::TakeInFromWait() {
+    Hold hold(*this);
+    if (stop_) {
+        return;
+    }
+    // The rest of a long burst is left to the network thread.
+    if (TakeIn()) {
+        FlushSoon();
+    }
+    enet_host_flush(host_);
+}
+
+bool Session::WatchSocket(bool watch) {
+    epoll_event interest{};
+    interest.events = watch ? static_cast<std::uint32_t>(EPOLLIN) : 0U;
+    interest.data.fd = host_->socket;
+    return epoll_ctl(socketWatch_, EPOLL_CTL_MOD, host_->socket, &interest) == 0;
+}
+
+Session::Pump::~Pump() {
+    close(wakeFd_);
+}
+
+bool Session::Pump::Claim() {
+    std::lock_guard guard(mutex_);
+    if (session_ == nullptr || session_->pumping_) {
+        return false;
+    }
+    session_->pumping_ = true;
+    // Without it the network thread goes on watching the socket too: only slower.
+    session_->WatchSocket(false);
+    return true;
+}
+
+int Session::Pump::Descriptor() {
+    std::lock_guard guard(mutex_);
+    return session_ != nullptr && !session_->stop_ ? session_->host_->socket : -1;
+}
+
+void Session::Pump::Work() {
+    std::lock_guard guard(mutex_);
+    if (session_ != nullptr) {
+        session_->TakeInFromWait();
+    }
+}
+
+void Session::Pump::Release() {
+    std::lock_guard guard(mutex_);
+    if (session_ == nullptr) {
+        return;
+    }
+    session_->pumping_ = false;
+    // A packet that arrived meanwhile wakes the network thread at once.
+    if (!session_->WatchSocket(true)) {
+        session_->watchFailed_ = true;
+        session_->Wake();
+    }
+}
+
+void Session::Pump::Detach() {
+    std::lock_guard guard(mutex_);
+    session_ = nullptr;
 }
 
 void Session::CheckPeers() {
@@ -722,6 +829,15 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
     if (shortName.size() > kMaxNameSize || longName.size() > kMaxNameSize) {
         return DPERR_INVALIDPARAMS;
     }
+    const HRESULT hr = AddLocalPlayer(id, shortName, longName, event, flags);
+    if (SUCCEEDED(hr) && event != nullptr && pump_ != nullptr) {
+        win32::SetEventPump(event, pump_);
+    }
+    return hr;
+}
+
+HRESULT Session::AddLocalPlayer(DPID& id, const std::string& shortName, const std::string& longName,
+                                HANDLE event, DWORD flags) {
     Hold hold(*this);
     if (state_ != State::Open) {
         return DPERR_CONNECTIONLOST;
@@ -766,16 +882,27 @@ HRESULT Session::CreatePlayer(DPID& id, const DPNAME* name, HANDLE event, DWORD 
 }
 
 HRESULT Session::DestroyPlayer(DPID id) {
-    Hold hold(*this);
-    auto player = players_.find(id);
-    if (player == players_.end() || !player->second.local) {
-        return DPERR_INVALIDPLAYER;
+    HANDLE unused = nullptr; // the player's event, unless another local player shares it
+    {
+        Hold hold(*this);
+        auto player = players_.find(id);
+        if (player == players_.end() || !player->second.local) {
+            return DPERR_INVALIDPLAYER;
+        }
+        const HANDLE event = player->second.event;
+        RemovePlayer(id);
+        if (!isHost_ && state_ == State::Open) {
+            links_.SendTo(kHostPeer, Writer(PacketKind::DestroyPlayer).U32(id).Result(), true);
+        }
+        links_.Flush();
+        if (std::ranges::none_of(local_,
+                                 [&](DPID other) { return players_.at(other).event == event; })) {
+            unused = event;
+        }
     }
-    RemovePlayer(id);
-    if (!isHost_ && state_ == State::Open) {
-        links_.SendTo(kHostPeer, Writer(PacketKind::DestroyPlayer).U32(id).Result(), true);
+    if (unused != nullptr && pump_ != nullptr) {
+        win32::ClearEventPump(unused, *pump_);
     }
-    links_.Flush();
     return DP_OK;
 }
 

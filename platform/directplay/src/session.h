@@ -2,13 +2,17 @@
 // queries; a peer connects to the host. All traffic goes through the host, which assigns
 // DPIDs and routes messages. One network thread per session waits on the sockets and
 // queues what arrives for the local players; a send goes out from the caller's thread,
-// unless it is part of a burst, which the network thread flushes at once.
+// unless it is part of a burst, which the network thread flushes at once. A thread that
+// waits on a local player's event takes in what arrives itself, while the network thread
+// stops watching the socket, so that an arriving packet wakes the receiver directly.
 #pragma once
 
 #include "enumeration.h"
 #include "settings.h"
 
 #include <enet/enet.h>
+
+#include "win32/extensions.h"
 
 #include <atomic>
 #include <chrono>
@@ -109,6 +113,27 @@ private:
     };
     enum class State { Connecting, Open, Failed, Lost };
 
+    // What a wait on a local player's event does while it waits: takes in what arrives.
+    // Detached when the session ends, as a wait may still hold it.
+    class Pump final : public win32::WaitPump {
+    public:
+        Pump(Session& session, int wakeFd) : session_(&session), wakeFd_(wakeFd) {}
+        ~Pump() override;
+        Pump(const Pump&) = delete;
+        Pump& operator=(const Pump&) = delete;
+        bool Claim() override;
+        int Descriptor() override;
+        void Work() override;
+        int WakeDescriptor() override { return wakeFd_; }
+        void Release() override;
+        void Detach();
+
+    private:
+        std::mutex mutex_;
+        Session* session_;
+        const int wakeFd_;
+    };
+
     // Holds the session's lock. The players' events that became due meanwhile are set once
     // it is released, so that a woken receiver does not find the lock still taken.
     class Hold {
@@ -128,8 +153,17 @@ private:
     Session(const SessionConfig& config, bool isHost, Links* links = nullptr);
     HRESULT StartHost();
     HRESULT StartJoin();
+    HRESULT AddLocalPlayer(DPID& id, const std::string& shortName, const std::string& longName,
+                           HANDLE event, DWORD flags);
     void Run();
     void Wake();
+    // With the lock held: takes in at most kEventsPerTurn events; true when more may wait.
+    bool TakeIn();
+    // From a thread that claimed the pump.
+    void TakeInFromWait();
+    // The network thread's epoll set through which it watches the socket, and the pump.
+    bool StartWatch();
+    bool WatchSocket(bool watch);
 
     // Network thread, with the lock held.
     void HandleEvent(const ENetEvent& event);
@@ -183,8 +217,12 @@ private:
     std::vector<PeerClock> clocks_;
     enet_uint32 nextCheck_ = 0;
     std::thread thread_;
-    bool stop_ = false;
+    std::atomic<bool> stop_{false};
     std::atomic<bool> flushDue_{false};
+    std::shared_ptr<Pump> pump_;
+    int socketWatch_ = -1;
+    bool pumping_ = false; // a waiting thread takes in what arrives; under the pump's mutex
+    std::atomic<bool> watchFailed_{false}; // the network thread watches the socket itself
 
     std::mutex lock_;
     std::condition_variable changed_;

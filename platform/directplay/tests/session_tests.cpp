@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 
@@ -59,6 +61,16 @@ protected:
         }
     }
 
+    // Takes what the join brought the client, so that only what follows sets its event.
+    void DrainClient() {
+        std::vector<BYTE> buffer;
+        DPID from = 0;
+        DPID to = 0;
+        while (dptest::ReceiveAny(client.Get(), from, to, buffer) == DP_OK) {
+        }
+        WaitForSingleObject(clientEvent.Get(), 0);
+    }
+
     Ref<IDirectPlay4A> host;
     Ref<IDirectPlay4A> client;
     Event hostEvent;
@@ -93,6 +105,147 @@ TEST_F(InProcessSession, DataSentAtOnceToANewPlayerReachesIt) {
     EXPECT_EQ(from, server);
     EXPECT_EQ(to, second);
     EXPECT_STREQ(reinterpret_cast<const char*>(buffer.data()), "hello");
+}
+
+// Receives the next application message for `to` (DPRECEIVE_TOPLAYER), waiting on `event`
+// in between; DPERR_TIMEOUT when none comes within 3 seconds.
+HRESULT NextFor(IDirectPlay4A* dp, HANDLE event, DPID to, std::vector<BYTE>& buffer) {
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    for (;;) {
+        DPID from = 0;
+        DPID receiver = to;
+        DWORD size = 0;
+        HRESULT hr = dp->Receive(&from, &receiver, DPRECEIVE_TOPLAYER, nullptr, &size);
+        if (hr == DPERR_BUFFERTOOSMALL) {
+            buffer.resize(size);
+            hr = dp->Receive(&from, &receiver, DPRECEIVE_TOPLAYER, buffer.data(), &size);
+        }
+        if (hr == DP_OK && from != DPID_SYSMSG) {
+            return hr;
+        }
+        if (hr != DP_OK && hr != DPERR_NOMESSAGES) {
+            return hr;
+        }
+        if (hr == DPERR_NOMESSAGES) {
+            if (Clock::now() > deadline) {
+                return DPERR_TIMEOUT;
+            }
+            WaitForSingleObject(event, 500);
+        }
+    }
+}
+
+std::uint32_t NumberIn(const std::vector<BYTE>& buffer) {
+    std::uint32_t number = 0;
+    std::memcpy(&number, buffer.data(), std::min(buffer.size(), sizeof number));
+    return number;
+}
+
+HRESULT SendNumber(IDirectPlay4A* dp, DPID from, DPID to, std::uint32_t number) {
+    return dp->SendEx(from, to, DPSEND_GUARANTEED | DPSEND_ASYNC, &number, sizeof number, 0, 0,
+                      nullptr, nullptr);
+}
+
+TEST_F(InProcessSession, RoundTripsBetweenTwoWaitingThreadsArriveInOrder) {
+    constexpr std::uint32_t kRoundTrips = 300;
+    std::thread echo([&] {
+        std::vector<BYTE> buffer;
+        for (std::uint32_t i = 0; i < kRoundTrips; ++i) {
+            if (NextFor(host.Get(), hostEvent.Get(), server, buffer) != DP_OK ||
+                SendNumber(host.Get(), server, player, NumberIn(buffer)) != DP_OK) {
+                return;
+            }
+        }
+    });
+    std::vector<BYTE> buffer;
+    std::uint32_t answered = 0;
+    for (std::uint32_t i = 0; i < kRoundTrips; ++i) {
+        ASSERT_EQ(SendNumber(client.Get(), player, server, i), DP_OK);
+        if (NextFor(client.Get(), clientEvent.Get(), player, buffer) != DP_OK) {
+            break;
+        }
+        EXPECT_EQ(NumberIn(buffer), i);
+        ++answered;
+    }
+    echo.join();
+    EXPECT_EQ(answered, kRoundTrips);
+}
+
+TEST_F(InProcessSession, ConnectionsStayWhileBothSidesWaitLongerThanTheKeepalive) {
+    std::vector<BYTE> buffer;
+    DPID from = 0;
+    DPID to = 0;
+    ASSERT_EQ(Next(host.Get(), hostEvent.Get(), from, to, buffer), DP_OK); // the creation
+    WaitForSingleObject(hostEvent.Get(), 0); // set for it, unless the wait took it
+    DrainClient();
+    // Nothing is sent for three keepalive times while a thread waits on each side.
+    DWORD hostWait = WAIT_FAILED;
+    std::thread hostWaiter([&] { hostWait = WaitForSingleObject(hostEvent.Get(), 3000); });
+    EXPECT_EQ(WaitForSingleObject(clientEvent.Get(), 3000), static_cast<DWORD>(WAIT_TIMEOUT));
+    hostWaiter.join();
+    EXPECT_EQ(hostWait, static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(dptest::ReceiveAny(client.Get(), from, to, buffer), DPERR_NOMESSAGES);
+    EXPECT_EQ(dptest::ReceiveAny(host.Get(), from, to, buffer), DPERR_NOMESSAGES);
+    ASSERT_EQ(SendNumber(client.Get(), player, server, 7), DP_OK);
+    ASSERT_EQ(NextFor(host.Get(), hostEvent.Get(), server, buffer), DP_OK);
+    EXPECT_EQ(NumberIn(buffer), 7u);
+    ASSERT_EQ(SendNumber(host.Get(), server, player, 8), DP_OK);
+    ASSERT_EQ(NextFor(client.Get(), clientEvent.Get(), player, buffer), DP_OK);
+    EXPECT_EQ(NumberIn(buffer), 8u);
+}
+
+TEST_F(InProcessSession, TwoThreadsWaitingOnOneSessionEachGetTheirOwnMessages) {
+    Event secondEvent;
+    DPID second = 0;
+    ASSERT_EQ(dptest::CreateNamedPlayer(client.Get(), second, "Bia", secondEvent.Get(), 0), DP_OK);
+    constexpr std::uint32_t kEach = 200;
+    auto receive = [&](DPID id, HANDLE event, std::uint32_t& inOrder) {
+        std::vector<BYTE> buffer;
+        for (std::uint32_t i = 0; i < kEach; ++i) {
+            if (NextFor(client.Get(), event, id, buffer) != DP_OK || NumberIn(buffer) != i) {
+                return;
+            }
+            ++inOrder;
+        }
+    };
+    std::uint32_t firstInOrder = 0;
+    std::uint32_t secondInOrder = 0;
+    std::thread first([&] { receive(player, clientEvent.Get(), firstInOrder); });
+    std::thread other([&] { receive(second, secondEvent.Get(), secondInOrder); });
+    for (std::uint32_t i = 0; i < kEach; ++i) {
+        ASSERT_EQ(SendNumber(host.Get(), server, player, i), DP_OK);
+        ASSERT_EQ(SendNumber(host.Get(), server, second, i), DP_OK);
+        if (i % 16 == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    first.join();
+    other.join();
+    EXPECT_EQ(firstInOrder, kEach);
+    EXPECT_EQ(secondInOrder, kEach);
+}
+
+TEST_F(InProcessSession, ClosingWhileAnotherThreadWaitsOnThePlayersEvent) {
+    DrainClient();
+    DWORD result = WAIT_FAILED;
+    Clock::time_point returned;
+    std::thread waiter([&] {
+        result = WaitForSingleObject(clientEvent.Get(), 5000);
+        returned = Clock::now();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(client->Close(), DP_OK);
+    client.Reset();
+    // The host's messages no longer reach the event; the application's own SetEvent does.
+    SendNumber(host.Get(), server, player, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto set = Clock::now();
+    ASSERT_TRUE(SetEvent(clientEvent.Get()));
+    waiter.join();
+    EXPECT_EQ(result, WAIT_OBJECT_0);
+    EXPECT_GE(returned, set);
+    EXPECT_LT(returned - set, std::chrono::seconds(2));
+    EXPECT_EQ(WaitForSingleObject(clientEvent.Get(), 50), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
 TEST_F(InProcessSession, CreationReachesTheServerAsASystemMessageWithItsNames) {

@@ -43,6 +43,27 @@ BOOL ChangeEvent(HANDLE hEvent, bool signalled) {
 
 } // namespace
 
+bool win32::SetEventPump(HANDLE event, std::shared_ptr<WaitPump> pump) {
+    auto found = LookupHandleAs<Event>(event);
+    if (!found) {
+        return false;
+    }
+    std::lock_guard guard(Dispatcher().lock);
+    found->SetPump(std::move(pump));
+    return true;
+}
+
+void win32::ClearEventPump(HANDLE event, const WaitPump& pump) {
+    auto found = LookupHandleAs<Event>(event);
+    if (!found) {
+        return;
+    }
+    std::lock_guard guard(Dispatcher().lock);
+    if (found->Pump().get() == &pump) {
+        found->SetPump(nullptr);
+    }
+}
+
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState,
                            LPCSTR lpName) {
     if (lpName != nullptr) {

@@ -1,6 +1,8 @@
 #include "kernel_objects.h"
 
 #include <linux/futex.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -23,8 +25,19 @@ static_assert(std::atomic<std::uint32_t>::is_always_lock_free &&
               sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
 
 void Waiter::Wake() {
-    if (state_.exchange(kWoken) == kSleeping) {
+    switch (state_.exchange(kWoken)) {
+    case kSleeping:
         syscall(SYS_futex, &state_, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+        break;
+    case kPolling: {
+        const std::uint64_t one = 1;
+        if (write(pump_->WakeDescriptor(), &one, sizeof one) < 0) {
+            // The counter is saturated: the poll is already due to return.
+        }
+        break;
+    }
+    default:
+        break;
     }
 }
 
@@ -51,6 +64,66 @@ bool Waiter::WaitUntil(const Deadline& deadline) {
             return false;
         }
         // Interrupted, or woken spuriously: sleep on.
+    }
+}
+
+bool Waiter::PumpUntil(const std::shared_ptr<win32::WaitPump>& pump, const Deadline& deadline) {
+    if (!pump->Claim()) {
+        return WaitUntil(deadline);
+    }
+    // Set once: a late wake-up from an earlier round of the same wait may still read it.
+    if (pump_ == nullptr) {
+        pump_ = pump;
+    }
+    const bool woken = PollPump(deadline);
+    pump->Release();
+    return woken;
+}
+
+bool Waiter::PollPump(const Deadline& deadline) {
+    for (;;) {
+        const int source = pump_->Descriptor();
+        if (source < 0) {
+            return WaitUntil(deadline);
+        }
+        std::uint32_t armed = kArmed;
+        if (!state_.compare_exchange_strong(armed, kPolling)) {
+            return true;
+        }
+        timespec left{};
+        if (deadline) {
+            const auto remaining = std::max(*deadline - std::chrono::steady_clock::now(),
+                                            std::chrono::steady_clock::duration::zero());
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(remaining);
+            left.tv_sec = seconds.count();
+            left.tv_nsec = std::chrono::nanoseconds(remaining - seconds).count();
+        }
+        const int wakeFd = pump_->WakeDescriptor();
+        pollfd descriptors[2] = {{source, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        const int ready = ppoll(descriptors, 2, deadline ? &left : nullptr, nullptr);
+        const int failure = errno;
+        if (descriptors[1].revents & POLLIN) {
+            std::uint64_t value;
+            if (read(wakeFd, &value, sizeof value) < 0) {
+                // Already reset by an earlier read.
+            }
+        }
+        std::uint32_t polling = kPolling;
+        const bool woken = !state_.compare_exchange_strong(polling, kArmed);
+        // What arrived is taken in even by a wait that another thread has woken meanwhile.
+        // The work may wake this wait, which the next turn finds.
+        if (descriptors[0].revents != 0) {
+            pump_->Work();
+        }
+        if (woken) {
+            return true;
+        }
+        if (ready == 0 || (deadline && std::chrono::steady_clock::now() >= *deadline)) {
+            return false;
+        }
+        if (ready < 0 && failure != EINTR) {
+            return WaitUntil(deadline);
+        }
     }
 }
 
@@ -207,12 +280,21 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
     if (dwMilliseconds != INFINITE) {
         deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
     }
+    // A wait on an object with a pump does the pump's work while it waits.
+    std::shared_ptr<win32::WaitPump> pump;
+    for (const auto& object : objects) {
+        if (object->Pump() != nullptr) {
+            pump = object->Pump();
+            break;
+        }
+    }
     const auto waiter = std::make_shared<Waiter>();
     Registration registration(objects, waiter);
     for (;;) {
         waiter->Arm();
         guard.unlock();
-        const bool woken = waiter->WaitUntil(deadline);
+        const bool woken =
+            pump != nullptr ? waiter->PumpUntil(pump, deadline) : waiter->WaitUntil(deadline);
         guard.lock();
         result = trySatisfy();
         if (result != WAIT_TIMEOUT || !woken) {

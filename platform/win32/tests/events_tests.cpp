@@ -1,10 +1,17 @@
+#include "win32/extensions.h"
 #include "windows.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -205,6 +212,169 @@ TEST(EventsAcrossThreads, PingPongLosesNoWakeUp) {
     EXPECT_EQ(taken, kTurns);
     EXPECT_EQ(missed, 0);
     EXPECT_LT(slowest, std::chrono::seconds(2));
+}
+
+// A pump whose work is a byte written to a pipe: the work reads it and sets the event. It
+// notes on which threads the work ran and how many threads held it at once.
+class PipePump final : public win32::WaitPump {
+public:
+    explicit PipePump(HANDLE event) : event_(event) {
+        if (pipe2(pipe_, O_NONBLOCK | O_CLOEXEC) != 0) {
+            pipe_[0] = pipe_[1] = -1;
+        }
+        wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    }
+    ~PipePump() override {
+        for (int fd : {pipe_[0], pipe_[1], wake_}) {
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
+    }
+    PipePump(const PipePump&) = delete;
+    PipePump& operator=(const PipePump&) = delete;
+
+    bool Claim() override {
+        std::lock_guard guard(mutex_);
+        if (claimed_ > 0) {
+            return false;
+        }
+        ++claimed_;
+        ++claims;
+        return true;
+    }
+    int Descriptor() override { return detached ? -1 : pipe_[0]; }
+    void Work() override {
+        char byte;
+        while (read(pipe_[0], &byte, 1) == 1) {
+            std::lock_guard guard(mutex_);
+            workers_.push_back(std::this_thread::get_id());
+            SetEvent(event_);
+        }
+    }
+    int WakeDescriptor() override { return wake_; }
+    void Release() override {
+        std::lock_guard guard(mutex_);
+        --claimed_;
+        ++releases;
+    }
+
+    bool Arrive() { return write(pipe_[1], "x", 1) == 1; }
+    std::vector<std::thread::id> Workers() {
+        std::lock_guard guard(mutex_);
+        return workers_;
+    }
+
+    std::atomic<bool> detached{false};
+    std::atomic<int> claims{0};
+    std::atomic<int> releases{0};
+
+private:
+    HANDLE event_;
+    int pipe_[2] = {-1, -1};
+    int wake_ = -1;
+    std::mutex mutex_;
+    int claimed_ = 0;
+    std::vector<std::thread::id> workers_;
+};
+
+TEST(EventPump, TheWaitingThreadDoesTheWorkThatSetsItsEvent) {
+    ScopedHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    auto pump = std::make_shared<PipePump>(event.handle);
+    ASSERT_TRUE(win32::SetEventPump(event.handle, pump));
+    std::thread::id waiterId;
+    DWORD result = WAIT_FAILED;
+    std::thread waiter([&] {
+        waiterId = std::this_thread::get_id();
+        result = WaitForSingleObject(event.handle, 5000);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto arrived = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pump->Arrive());
+    waiter.join();
+    EXPECT_EQ(result, WAIT_OBJECT_0);
+    EXPECT_LT(std::chrono::steady_clock::now() - arrived, std::chrono::seconds(2));
+    ASSERT_EQ(pump->Workers().size(), 1u);
+    EXPECT_EQ(pump->Workers().front(), waiterId);
+    EXPECT_EQ(pump->claims.load(), 1);
+    EXPECT_EQ(pump->releases.load(), 1);
+    // Auto-reset: the wait took the signal.
+    EXPECT_EQ(WaitForSingleObject(event.handle, 0), WAIT_TIMEOUT);
+    win32::ClearEventPump(event.handle, *pump);
+}
+
+TEST(EventPump, SetFromAnotherThreadOrTimeoutEndsAPumpingWait) {
+    ScopedHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    auto pump = std::make_shared<PipePump>(event.handle);
+    ASSERT_TRUE(win32::SetEventPump(event.handle, pump));
+    DWORD result = WAIT_FAILED;
+    std::thread waiter([&] { result = WaitForSingleObject(event.handle, 5000); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto set = std::chrono::steady_clock::now();
+    ASSERT_TRUE(SetEvent(event.handle));
+    waiter.join();
+    EXPECT_EQ(result, WAIT_OBJECT_0);
+    EXPECT_LT(std::chrono::steady_clock::now() - set, std::chrono::seconds(2));
+    EXPECT_TRUE(pump->Workers().empty());
+
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(WaitForSingleObject(event.handle, 100), WAIT_TIMEOUT);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, std::chrono::milliseconds(100));
+    EXPECT_LT(waited, std::chrono::seconds(2));
+    EXPECT_EQ(pump->claims.load(), 2);
+    EXPECT_EQ(pump->releases.load(), 2);
+    win32::ClearEventPump(event.handle, *pump);
+}
+
+TEST(EventPump, OneThreadPumpsWhileTheOthersSleepAndAllAreWoken) {
+    // Manual reset: the work's one SetEvent releases every wait.
+    ScopedHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    auto pump = std::make_shared<PipePump>(event.handle);
+    ASSERT_TRUE(win32::SetEventPump(event.handle, pump));
+    std::atomic<int> woken{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i) {
+        waiters.emplace_back([&] {
+            if (WaitForSingleObject(event.handle, 5000) == WAIT_OBJECT_0) {
+                ++woken;
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(pump->claims.load(), 1);
+    ASSERT_TRUE(pump->Arrive());
+    for (auto& waiter : waiters) {
+        waiter.join();
+    }
+    EXPECT_EQ(woken.load(), 3);
+    EXPECT_EQ(pump->Workers().size(), 1u);
+    EXPECT_EQ(pump->releases.load(), pump->claims.load());
+    win32::ClearEventPump(event.handle, *pump);
+}
+
+TEST(EventPump, ADetachedOrClearedPumpLeavesTheWaitToSleepAsUsual) {
+    ScopedHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    auto pump = std::make_shared<PipePump>(event.handle);
+    ASSERT_TRUE(win32::SetEventPump(event.handle, pump));
+    pump->detached = true;
+    DWORD result = WAIT_FAILED;
+    std::thread waiter([&] { result = WaitForSingleObject(event.handle, 5000); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(SetEvent(event.handle));
+    waiter.join();
+    EXPECT_EQ(result, WAIT_OBJECT_0);
+
+    // Another pump's clearing leaves this one; its own removes it.
+    PipePump other(event.handle);
+    win32::ClearEventPump(event.handle, other);
+    EXPECT_EQ(WaitForSingleObject(event.handle, 10), WAIT_TIMEOUT);
+    EXPECT_EQ(pump->claims.load(), 2);
+    win32::ClearEventPump(event.handle, *pump);
+    EXPECT_EQ(WaitForSingleObject(event.handle, 10), WAIT_TIMEOUT);
+    EXPECT_EQ(pump->claims.load(), 2);
+
+    EXPECT_FALSE(win32::SetEventPump(reinterpret_cast<HANDLE>(0x7fff0000), pump));
 }
 
 TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {

@@ -6,6 +6,7 @@
 #include "../windef.h"
 
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <variant>
@@ -50,5 +51,33 @@ struct VersionString {
 };
 std::vector<BYTE> BuildVersionResource(DWORD fileVersionMS, DWORD fileVersionLS,
                                        const std::vector<VersionString>& strings);
+
+// Work that a thread blocked on an event can do itself while it waits: a library that
+// would otherwise wake a thread of its own to take in what arrives, only for that thread to
+// set the event, lets the waiting thread take it in directly. One thread at a time pumps;
+// other waits on the same event sleep as usual.
+class WaitPump {
+public:
+    virtual ~WaitPump() = default;
+    // Makes the calling thread the one that pumps; false when another thread does, or the
+    // pump has been detached.
+    virtual bool Claim() = 0;
+    // By the claiming thread: the descriptor that becomes readable when there is work, or
+    // -1 once the pump has been detached (the wait then sleeps as usual).
+    virtual int Descriptor() = 0;
+    // By the claiming thread: does the work that is waiting, which may set the event.
+    virtual void Work() = 0;
+    // An eventfd of the pump's own, open as long as the pump: a wake-up of the claiming
+    // thread's wait writes to it, the wait reads it back.
+    virtual int WakeDescriptor() = 0;
+    // By the claiming thread, when its wait ends.
+    virtual void Release() = 0;
+};
+
+// Attaches `pump` to an event, or detaches what is attached with nullptr. False when the
+// handle is not an event.
+bool SetEventPump(HANDLE event, std::shared_ptr<WaitPump> pump);
+// Detaches `pump` from an event if it is the one attached.
+void ClearEventPump(HANDLE event, const WaitPump& pump);
 
 } // namespace win32
