@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -52,11 +53,41 @@ double Microseconds(Clock::duration duration) {
     return std::chrono::duration<double, std::micro>(duration).count();
 }
 
+// Every message a far side takes counts as progress of the run.
+std::atomic<std::uint64_t> progress{0};
+
+// A link that stops delivering (a peer timed out under load, a lost echo) ends the run with
+// an error instead of leaving it waiting for ever.
+class Watchdog {
+public:
+    static constexpr auto kStallLimit = std::chrono::seconds(10);
+
+    Watchdog()
+        : thread_([this](std::stop_token stop) {
+              std::uint64_t seen = progress.load();
+              auto lastChange = Clock::now();
+              while (!stop.stop_requested()) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                  if (const std::uint64_t now = progress.load(); now != seen) {
+                      seen = now;
+                      lastChange = Clock::now();
+                  } else if (Clock::now() - lastChange > kStallLimit) {
+                      std::fprintf(stderr, "dplay_bench: nothing arrived for 10 s, stopping\n");
+                      std::_Exit(1);
+                  }
+              }
+          }) {}
+
+private:
+    std::jthread thread_;
+};
+
 // The far side of a link: answers kEcho, counts kCount, ends at kStop.
 class Far {
 public:
     // Called on the far side's thread; true at kStop.
     template <typename Reply> bool Handle(const Header& header, Reply reply) {
+        progress.fetch_add(1, std::memory_order_relaxed);
         if (header.purpose == kStop) {
             return true;
         }
@@ -372,6 +403,7 @@ int main() {
     Figures raw;
     Figures standIn;
     {
+        const Watchdog watchdog;
         RawLink rawLink;
         StandInLink standInLink;
         for (int round = 0; round < kRounds; ++round) {
