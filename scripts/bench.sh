@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks, runs every one of them in turn, shows what each
 # prints and ends with the "ratio NAME VALUE" lines of all of them (each a
-# case over its baseline in the same run; lower is better). Network traffic
+# case over its baseline in the same run; see bench/README.md for which way is better). Network traffic
 # stays on 127.0.0.1.
 #
 #   scripts/bench.sh [BUILD_DIR]      (default: build)
@@ -51,7 +51,7 @@ for bench in "${benches[@]}"; do
 done
 
 echo
-echo "=== ratios (lower is better)"
+echo "=== ratios (times: lower is better; _throughput rates: higher is better)"
 printf '%s\n' "${ratios[@]}"
 if ((${#failed[@]})); then
   echo "failed: ${failed[*]}" >&2
