@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks, runs every one of them in turn, shows what each
 # prints and ends with the "ratio NAME VALUE" lines of all of them (each a
-# case over its baseline in the same run; see bench/README.md for which way is better). Network traffic
-# stays on 127.0.0.1.
+# case over its baseline in the same run; bench/README.md says which way is
+# better). Network traffic stays on 127.0.0.1.
 #
 #   scripts/bench.sh [BUILD_DIR]      (default: build)
 #
