@@ -5,7 +5,6 @@
 #include <directshow/classes.h>
 
 #include <atomic>
-#include <cstdlib>
 
 // Composed characters stay composed.
 std::optional<WideString> WideFromAnsi(const char* text) {
@@ -58,23 +57,25 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID);
 
 namespace {
 
-// Set while the library is loaded and a player was started. An exit handler registered
-// by the library runs at exit or, at dlclose, after the library's destructor: the
-// destructor clears it first.
+// Set while the library is loaded and a player was started; cleared by the library's
+// destructor, which at dlclose may come before the exit guard's.
 std::atomic<void (*)()> endAtExit{nullptr};
 
-void EndPlayersAtExit() {
-    if (void (*const end)() = endAtExit.exchange(nullptr))
-        end();
-}
+// Made at the first start of a player, so that the process's exit destroys it before the
+// host's static objects made earlier; registered with this copy of the library, so that
+// dlclose destroys it too, and never after the library has gone.
+struct ExitGuard {
+    ~ExitGuard() {
+        if (void (*const end)() = endAtExit.exchange(nullptr))
+            end();
+    }
+};
 
 } // namespace
 
 void EndPlayersAsTheProcessExits(void (*endAllPlayers)()) {
-    // The handler goes in once per load: it is this copy of the library's own.
-    static const bool registered = std::atexit(EndPlayersAtExit) == 0;
-    if (registered)
-        endAtExit = endAllPlayers;
+    static ExitGuard guard;
+    endAtExit = endAllPlayers;
 }
 
 namespace {
