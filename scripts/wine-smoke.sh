@@ -2,8 +2,9 @@
 # Builds VornNetwork.dll and Sonvar.dll with mingw-w64, checks their exports and imports,
 # and smoke-tests them under Wine, headless, in a private Wine prefix made for the run:
 # regsvr32 and regsvr32 /u with the registry checked, the COM object and its type library,
-# Sonvar playing a WAV to its end, and each DLL freed 20 times. Every program runs under a
-# time limit: a hang is a failure. Without Wine or mingw-w64 the script fails.
+# Sonvar playing a WAV to its end, a process exiting cleanly once it has closed its players,
+# and each DLL freed 20 times. Every program runs under a time limit: a hang is a failure.
+# Without Wine or mingw-w64 the script fails.
 #   scripts/wine-smoke.sh [build-dir]        (default build-windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -60,5 +61,6 @@ step "regsvr32 /u VornNetwork.dll" "$wine" regsvr32 /s /u VornNetwork.dll
 step "VornNetwork unregistered" "$wine" vornnetwork_smoke.exe unregistered
 step "VornNetwork.dll freed 20 times" "$wine" vornnetwork_smoke.exe unload 20
 step "Sonvar playing" "$wine" sonvar_smoke.exe
+step "Sonvar exits once its players are closed" "$wine" sonvar_smoke.exe exit closed
 step "Sonvar.dll freed 20 times while players start" "$wine" sonvar_unload.exe 20
 exit $failed

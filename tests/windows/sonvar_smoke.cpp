@@ -1,6 +1,12 @@
 // Plays a short generated WAV through Sonvar.dll and the system's DirectShow, with the test
 // renderer registered under the reference renderer's class, and checks the operations'
 // answers and the end-of-piece message to a message-only window.
+//   sonvar_smoke.exe                    the checks above
+//   sonvar_smoke.exe exit playing|freed|closed
+//       starts players (one playing, one paused, the others perhaps still being built) and
+//       returns from main: at once (`playing`), after freeing Sonvar.dll (`freed`), or after
+//       closing every player, freeing Sonvar.dll and seeing it unloaded (`closed`). The exit
+//       status is 0 unless a step failed (2) or the process crashed.
 #include "smoke_check.h"
 #include "test_renderer.h"
 
@@ -9,6 +15,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -197,9 +204,44 @@ void CheckPlayerEndsAlone(Checks& check, ISonvar& sonvar, const std::string& wav
           "a file that cannot be rendered ends the player before the renderer is used");
 }
 
+// A game leaving with players started: the process must end cleanly.
+int LeaveWithPlayers(const std::string& mode, ISonvar& sonvar, HMODULE library,
+                     const std::string& wav) {
+    // Static, as a game's own would be: the parameters outlive the players.
+    static TestRendererParam params[4];
+    std::vector<int> ids;
+    for (auto& param : params) {
+        const int id = sonvar.PlayFile(wav.c_str(), &param);
+        if (id <= 0)
+            return 2;
+        ids.push_back(id);
+    }
+    if (!WaitFor([] { return params[0].outputCalls == 1; }))
+        return 2;
+    sonvar.Pause(ids[1]);
+    if (mode == "closed") {
+        for (const int id : ids)
+            sonvar.Close(id);
+    }
+    if (mode != "playing" && !FreeLibrary(library))
+        return 2;
+    // Closed players stop their graphs and end their threads, the last one unloading the
+    // library: nothing of theirs runs any more as the process exits.
+    if (mode == "closed" && !WaitFor([] { return GetModuleHandleA("Sonvar.dll") == nullptr; }))
+        return 2;
+    std::printf("sonvar_smoke: leaving with %zu players (%s)\n", ids.size(), mode.c_str());
+    std::fflush(stdout);
+    return 0;
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const std::string exitMode = argc == 3 && std::string(argv[1]) == "exit" ? argv[2] : "";
+    if (argc != 1 && exitMode != "playing" && exitMode != "freed" && exitMode != "closed") {
+        std::printf("usage: sonvar_smoke.exe [exit playing|freed|closed]\n");
+        return 2;
+    }
     Checks check;
     const std::string wav = ExeFolder() + "sonvar_smoke.wav";
     RendererRegistration registration;
@@ -212,6 +254,8 @@ int main() {
         library ? reinterpret_cast<ISonvar*>(GetProcAddress(library, "ISonvar_object")) : nullptr;
     if (!check(sonvar != nullptr, "Sonvar.dll loads and exports ISonvar_object"))
         return check.Result("sonvar_smoke");
+    if (!exitMode.empty())
+        return LeaveWithPlayers(exitMode, *sonvar, library, wav);
 
     CheckPlayback(check, *sonvar, wav);
     CheckPlayerEndsAlone(check, *sonvar, wav);
