@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -32,6 +33,19 @@ sockaddr_in LoopbackAddress(std::uint16_t port) {
 
 bool SameAddress(const sockaddr_in& a, const sockaddr_in& b) {
     return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
+}
+
+// The next datagram waiting on `fd`, read into `buffer`, and its sender; nothing when none
+// is waiting.
+std::optional<std::span<const std::uint8_t>> NextDatagram(int fd, std::span<std::uint8_t> buffer,
+                                                          sockaddr_in& from) {
+    socklen_t fromSize = sizeof from;
+    const ssize_t size = recvfrom(fd, buffer.data(), buffer.size(), MSG_DONTWAIT,
+                                  reinterpret_cast<sockaddr*>(&from), &fromSize);
+    if (size < 0) {
+        return std::nullopt;
+    }
+    return buffer.first(static_cast<std::size_t>(size));
 }
 
 void SendDatagram(int fd, std::span<const std::uint8_t> bytes, const sockaddr_in& to) {
@@ -208,15 +222,9 @@ void EnumerationResponder::Answer(int fd, const sockaddr_in& querier,
 
 void EnumerationResponder::ReadPort(const SessionSummary& session) {
     std::uint8_t buffer[512];
-    for (;;) {
-        sockaddr_in from{};
-        socklen_t fromSize = sizeof from;
-        const ssize_t size = recvfrom(port_.Fd(), buffer, sizeof buffer, MSG_DONTWAIT,
-                                      reinterpret_cast<sockaddr*>(&from), &fromSize);
-        if (size < 0) {
-            return;
-        }
-        const std::span<const std::uint8_t> bytes(buffer, static_cast<std::size_t>(size));
+    sockaddr_in from{};
+    while (const auto datagram = NextDatagram(port_.Fd(), buffer, from)) {
+        const std::span<const std::uint8_t> bytes = *datagram;
         Reader reader(bytes);
         const bool local = IsLoopback(from.sin_addr);
         auto registered = std::ranges::find_if(registrations_, [&](const Registration& entry) {
@@ -250,19 +258,13 @@ void EnumerationResponder::ReadPort(const SessionSummary& session) {
 void EnumerationResponder::ReadRelays(const SessionSummary& session) {
     const sockaddr_in owner = LoopbackAddress(provider_.Port(settings_));
     std::uint8_t buffer[512];
-    for (;;) {
-        sockaddr_in from{};
-        socklen_t fromSize = sizeof from;
-        const ssize_t size = recvfrom(relay_.Fd(), buffer, sizeof buffer, MSG_DONTWAIT,
-                                      reinterpret_cast<sockaddr*>(&from), &fromSize);
-        if (size < 0) {
-            return;
-        }
+    sockaddr_in from{};
+    while (const auto datagram = NextDatagram(relay_.Fd(), buffer, from)) {
         // Only the owner of the port relays.
         if (!SameAddress(from, owner)) {
             continue;
         }
-        Reader reader({buffer, static_cast<std::size_t>(size)});
+        Reader reader(*datagram);
         sockaddr_in querier{};
         querier.sin_family = AF_INET;
         querier.sin_addr.s_addr = reader.U32();
