@@ -26,8 +26,12 @@ constexpr enet_uint8 kUnreliableChannel = 1;
 constexpr int kHostSocketBuffer = 4 * 1024 * 1024;
 // Network events handled in one hold of the session's lock.
 constexpr int kEventsPerTurn = 256;
-// Sends closer together than this make a burst.
+// A send that follows the return of the previous one within this gap is part of a burst.
 constexpr auto kBurstGap = std::chrono::microseconds(20);
+// What a burst queued goes out once the burst has ended, or has been held this long, or
+// fills a datagram.
+constexpr auto kBurstHold = std::chrono::microseconds(200);
+constexpr std::size_t kBurstBytes = ENET_HOST_DEFAULT_MTU;
 
 void InitializeENet() {
     static const bool initialized = enet_initialize() == 0;
@@ -316,6 +320,7 @@ void Session::Run() {
     const int periodMs =
         static_cast<int>(std::clamp<std::uint32_t>(config_.settings.keepaliveMs / 4, 10, 100));
     bool busy = false;
+    auto burstWait = std::chrono::nanoseconds::zero();
     // The enumeration sockets are read when poll finds them readable, and once at the start.
     bool queriesWaiting = true;
     for (;;) {
@@ -330,7 +335,6 @@ void Session::Run() {
             if (stop_) {
                 return;
             }
-            flushDue_ = false;
             // One round of socket reads, then the events it queued, before flushing once; a
             // long burst is taken in turns, so that the callers waiting for the lock get it
             // in between.
@@ -344,9 +348,21 @@ void Session::Run() {
                 descriptors[2].fd = responder_->PortFd();
                 descriptors[3].fd = responder_->RelayFd();
             }
-            enet_host_flush(host_);
+            // While a burst goes on, what it queued waits, and so do the acknowledgements.
+            burstWait = BurstWait();
+            if (burstWait == std::chrono::nanoseconds::zero()) {
+                flushDue_ = false;
+                FlushQueued();
+            }
         }
-        poll(descriptors, 4, busy ? 0 : periodMs);
+        timespec timeout{0, 0};
+        if (burstWait != std::chrono::nanoseconds::zero()) {
+            timeout.tv_nsec = burstWait.count();
+        } else if (!busy) {
+            timeout.tv_sec = periodMs / 1000;
+            timeout.tv_nsec = (periodMs % 1000) * 1'000'000L;
+        }
+        ppoll(descriptors, 4, &timeout, nullptr);
         queriesWaiting = (descriptors[2].revents | descriptors[3].revents) != 0;
         if (descriptors[1].revents & POLLIN) {
             std::uint64_t value;
@@ -380,7 +396,7 @@ void Session::TakeInFromWait() {
     if (TakeIn()) {
         FlushSoon();
     }
-    enet_host_flush(host_);
+    FlushQueued();
 }
 
 bool Session::WatchSocket(bool watch) {
@@ -852,7 +868,7 @@ HRESULT Session::AddLocalPlayer(DPID& id, const std::string& shortName, const st
             Broadcast(PlayerPacket(PacketKind::PlayerAdded, id, flags, shortName, longName,
                                    static_cast<DWORD>(players_.size())),
                       kNoPeer);
-            links_.Flush();
+            FlushQueued();
         }
         return DP_OK;
     }
@@ -866,7 +882,7 @@ HRESULT Session::AddLocalPlayer(DPID& id, const std::string& shortName, const st
                       .Text(longName)
                       .Result(),
                   true);
-    links_.Flush();
+    FlushQueued();
     const bool answered =
         changed_.wait_for(hold.Guard(), std::chrono::milliseconds(config_.settings.keepaliveMs),
                           [&] { return pendingCreates_[request].done || state_ != State::Open; });
@@ -894,7 +910,7 @@ HRESULT Session::DestroyPlayer(DPID id) {
         if (!isHost_ && state_ == State::Open) {
             links_.SendTo(kHostPeer, Writer(PacketKind::DestroyPlayer).U32(id).Result(), true);
         }
-        links_.Flush();
+        FlushQueued();
         if (std::ranges::none_of(local_,
                                  [&](DPID other) { return players_.at(other).event == event; })) {
             unused = event;
@@ -932,15 +948,20 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
             links_.SendTo(kHostPeer, DataPacket(from, to, data), reliable);
         }
     }
-    // A send on its own goes out at once from the caller's thread. One that follows another
-    // closely is left to the network thread, which sends what a burst queued in one flush.
+    // A send on its own goes out at once from the caller's thread. The sends of a burst are
+    // left to the network thread, which sends them together when the burst ends, unless
+    // they fill a datagram first.
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastFlushed_ >= kBurstGap) {
-        links_.Flush();
-        lastFlushed_ = now;
+    if (burstBytes_ == 0) {
+        burstStarted_ = now;
+    }
+    burstBytes_ += data.size();
+    if (now - lastSendReturned_ >= kBurstGap || burstBytes_ >= kBurstBytes) {
+        FlushQueued();
     } else {
         links_.FlushSoon();
     }
+    lastSendReturned_ = std::chrono::steady_clock::now();
     return DP_OK;
 }
 
@@ -1017,6 +1038,24 @@ void Session::CloseLater(PeerId peer) {
 
 void Session::Flush() {
     enet_host_flush(host_);
+}
+
+void Session::FlushQueued() {
+    links_.Flush();
+    burstBytes_ = 0;
+}
+
+std::chrono::nanoseconds Session::BurstWait() const {
+    if (burstBytes_ == 0) {
+        return std::chrono::nanoseconds::zero();
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const auto quiet = now - lastSendReturned_;
+    const auto held = now - burstStarted_;
+    if (quiet >= kBurstGap || held >= kBurstHold) {
+        return std::chrono::nanoseconds::zero();
+    }
+    return std::min<std::chrono::nanoseconds>(kBurstGap - quiet, kBurstHold - held);
 }
 
 void Session::FlushSoon() {

@@ -188,6 +188,10 @@ private:
     void Route(DPID from, DPID to, std::span<const std::uint8_t> payload, bool reliable,
                PeerId origin);
     void Broadcast(const std::vector<std::uint8_t>& bytes, PeerId except);
+    // Sends what is queued on every connection.
+    void FlushQueued();
+    // How long what a burst of sends queued may still wait; zero when it is due.
+    std::chrono::nanoseconds BurstWait() const;
     void RemovePlayer(DPID id);
     SessionSummary Summary() const;
 
@@ -236,7 +240,11 @@ private:
     std::map<std::uint32_t, PendingCreate> pendingCreates_;
     std::deque<QueuedMessage> queue_;
     std::vector<HANDLE> dueEvents_;
-    std::chrono::steady_clock::time_point lastFlushed_; // by Send, from the caller's thread
+    // Send's burst: when the last send returned, when the burst's first send came and how
+    // many bytes its sends queued since the last flush.
+    std::chrono::steady_clock::time_point lastSendReturned_;
+    std::chrono::steady_clock::time_point burstStarted_;
+    std::size_t burstBytes_ = 0;
 };
 
 } // namespace directplay
