@@ -32,6 +32,11 @@ constexpr auto kBurstGap = std::chrono::microseconds(20);
 // fills a datagram.
 constexpr auto kBurstHold = std::chrono::microseconds(200);
 constexpr std::size_t kBurstBytes = ENET_HOST_DEFAULT_MTU;
+// A waiting thread that took in what arrived usually waits again soon: the socket stays
+// with it for this long after its wait ended, before the network thread watches it again.
+constexpr auto kPumpGrace = std::chrono::milliseconds(1);
+// Receive takes in what arrived itself once the socket has been left this long.
+constexpr auto kReceiveTakesIn = std::chrono::microseconds(50);
 
 void InitializeENet() {
     static const bool initialized = enet_initialize() == 0;
@@ -325,7 +330,9 @@ void Session::Run() {
     bool queriesWaiting = true;
     for (;;) {
         // The socket is watched through socketWatch_, from which a waiting thread that takes
-        // in what arrives removes it meanwhile.
+        // in what arrives removes it meanwhile; the network thread takes it back once that
+        // thread has not waited again for a while.
+        const auto socketDue = pump_->ReturnIdleSocket();
         pollfd descriptors[4] = {{watchFailed_ ? host_->socket : socketWatch_, POLLIN, 0},
                                  {wakeFd_, POLLIN, 0},
                                  {-1, POLLIN, 0},
@@ -355,13 +362,17 @@ void Session::Run() {
                 FlushQueued();
             }
         }
-        timespec timeout{0, 0};
-        if (burstWait != std::chrono::nanoseconds::zero()) {
-            timeout.tv_nsec = burstWait.count();
-        } else if (!busy) {
-            timeout.tv_sec = periodMs / 1000;
-            timeout.tv_nsec = (periodMs % 1000) * 1'000'000L;
+        std::chrono::nanoseconds wait = std::chrono::milliseconds(periodMs);
+        if (busy) {
+            wait = std::chrono::nanoseconds::zero();
+        } else if (burstWait != std::chrono::nanoseconds::zero()) {
+            wait = burstWait;
         }
+        if (socketDue) {
+            wait = std::min(wait, *socketDue);
+        }
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+        timespec timeout{seconds.count(), (wait - seconds).count()};
         ppoll(descriptors, 4, &timeout, nullptr);
         queriesWaiting = (descriptors[2].revents | descriptors[3].revents) != 0;
         if (descriptors[1].revents & POLLIN) {
@@ -412,12 +423,20 @@ Session::Pump::~Pump() {
 
 bool Session::Pump::Claim() {
     std::lock_guard guard(mutex_);
-    if (session_ == nullptr || session_->pumping_) {
+    if (session_ == nullptr) {
+        return false;
+    }
+    if (session_->pumping_) {
+        // Another wait sleeps meanwhile and relies on the network thread: from now on the
+        // socket goes back to it as each wait ends.
+        session_->contended_ = true;
         return false;
     }
     session_->pumping_ = true;
     // Without it the network thread goes on watching the socket too: only slower.
-    session_->WatchSocket(false);
+    if (!session_->socketLeft_ && session_->WatchSocket(false)) {
+        session_->socketLeft_ = true;
+    }
     return true;
 }
 
@@ -439,6 +458,30 @@ void Session::Pump::Release() {
         return;
     }
     session_->pumping_ = false;
+    session_->leftAt_ = std::chrono::steady_clock::now();
+    if (session_->contended_) {
+        HandBackSocket();
+    }
+}
+
+std::optional<std::chrono::nanoseconds> Session::Pump::ReturnIdleSocket() {
+    std::lock_guard guard(mutex_);
+    if (session_ == nullptr || session_->pumping_ || !session_->socketLeft_) {
+        return std::nullopt;
+    }
+    const auto idle = std::chrono::steady_clock::now() - session_->leftAt_.load();
+    if (idle < kPumpGrace) {
+        return kPumpGrace - idle;
+    }
+    HandBackSocket();
+    return std::nullopt;
+}
+
+void Session::Pump::HandBackSocket() {
+    if (!session_->socketLeft_) {
+        return;
+    }
+    session_->socketLeft_ = false;
     // A packet that arrived meanwhile wakes the network thread at once.
     if (!session_->WatchSocket(true)) {
         session_->watchFailed_ = true;
@@ -956,7 +999,7 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
         burstStarted_ = now;
     }
     burstBytes_ += data.size();
-    if (now - lastSendReturned_ >= kBurstGap || burstBytes_ >= kBurstBytes) {
+    if ((now - lastSendReturned_ >= kBurstGap && queue_.empty()) || burstBytes_ >= kBurstBytes) {
         FlushQueued();
     } else {
         links_.FlushSoon();
@@ -970,12 +1013,22 @@ HRESULT Session::Receive(DPID* from, DPID* to, DWORD flags, void* buffer, DWORD*
         ((flags & DPRECEIVE_FROMPLAYER) && from == nullptr)) {
         return DPERR_INVALIDPARAMS;
     }
-    std::lock_guard guard(lock_);
+    Hold hold(*this);
     auto matches = [&](const QueuedMessage& message) {
         return (!(flags & DPRECEIVE_TOPLAYER) || message.to == *to) &&
                (!(flags & DPRECEIVE_FROMPLAYER) || message.from == *from);
     };
     auto message = std::find_if(queue_.begin(), queue_.end(), matches);
+    // While no thread watches the socket, a thread that keeps receiving takes in what
+    // arrived itself.
+    if (message == queue_.end() && socketLeft_ &&
+        std::chrono::steady_clock::now() - leftAt_.load() >= kReceiveTakesIn && !stop_) {
+        if (TakeIn()) {
+            FlushSoon();
+        }
+        FlushQueued();
+        message = std::find_if(queue_.begin(), queue_.end(), matches);
+    }
     if (message == queue_.end()) {
         return DPERR_NOMESSAGES;
     }

@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 #include <variant>
@@ -127,8 +128,13 @@ private:
         int WakeDescriptor() override { return wakeFd_; }
         void Release() override;
         void Detach();
+        // By the network thread: takes the socket back from a pump that has not been claimed
+        // again for a while. How long until it would, while it has not.
+        std::optional<std::chrono::nanoseconds> ReturnIdleSocket();
 
     private:
+        // With mutex_ held: the network thread watches the socket again.
+        void HandBackSocket();
         std::mutex mutex_;
         Session* session_;
         const int wakeFd_;
@@ -225,7 +231,12 @@ private:
     std::atomic<bool> flushDue_{false};
     std::shared_ptr<Pump> pump_;
     int socketWatch_ = -1;
-    bool pumping_ = false; // a waiting thread takes in what arrives; under the pump's mutex
+    bool pumping_ = false;   // a waiting thread takes in what arrives; under the pump's mutex
+    bool contended_ = false; // a wait found the pump taken; under the pump's mutex
+    // The network thread does not watch the socket: a pump has it, or had it until leftAt_.
+    // Changed under the pump's mutex.
+    std::atomic<bool> socketLeft_{false};
+    std::atomic<std::chrono::steady_clock::time_point> leftAt_{};
     std::atomic<bool> watchFailed_{false}; // the network thread watches the socket itself
 
     std::mutex lock_;

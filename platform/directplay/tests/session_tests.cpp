@@ -225,6 +225,75 @@ TEST_F(InProcessSession, TwoThreadsWaitingOnOneSessionEachGetTheirOwnMessages) {
     EXPECT_EQ(secondInOrder, kEach);
 }
 
+// Receives the next application message for `to` by calling Receive until one is there,
+// without waiting on the event; DPERR_TIMEOUT after 3 seconds.
+HRESULT PollFor(IDirectPlay4A* dp, DPID to, std::vector<BYTE>& buffer) {
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    buffer.resize(64);
+    while (Clock::now() < deadline) {
+        DPID from = 0;
+        DPID receiver = to;
+        DWORD size = static_cast<DWORD>(buffer.size());
+        const HRESULT hr = dp->Receive(&from, &receiver, DPRECEIVE_TOPLAYER, buffer.data(), &size);
+        if (hr == DP_OK && from != DPID_SYSMSG) {
+            buffer.resize(size);
+            return hr;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return DPERR_TIMEOUT;
+}
+
+// A thread that took a message in through its wait keeps the socket for a while; whoever
+// receives next, by polling or by waiting on another player's event, gets what follows as
+// promptly as ever. Each round would otherwise wait for the network thread's next turn
+// (a tenth of a second with these settings).
+TEST_F(InProcessSession, WhatFollowsAWaitReachesPollingAndOtherWaitingThreadsPromptly) {
+    constexpr int kRounds = 8;
+    constexpr auto kRoundsTakeAtMost = std::chrono::milliseconds(300);
+    std::vector<BYTE> buffer;
+    auto polled = Clock::duration::zero();
+    for (int round = 0; round < kRounds; ++round) {
+        ASSERT_EQ(SendNumber(host.Get(), server, player, 2 * round), DP_OK);
+        ASSERT_EQ(NextFor(client.Get(), clientEvent.Get(), player, buffer), DP_OK);
+        ASSERT_EQ(NumberIn(buffer), 2u * round);
+        const auto sent = Clock::now();
+        ASSERT_EQ(SendNumber(host.Get(), server, player, 2 * round + 1), DP_OK);
+        ASSERT_EQ(PollFor(client.Get(), player, buffer), DP_OK);
+        polled += Clock::now() - sent;
+        ASSERT_EQ(NumberIn(buffer), 2u * round + 1);
+    }
+    EXPECT_LT(polled, kRoundsTakeAtMost);
+
+    // One thread waits on the first player's event and so takes the socket; a second thread
+    // then waits on the second player's event. The first leaves after its message; the
+    // second's message follows.
+    Event secondEvent;
+    DPID second = 0;
+    ASSERT_EQ(dptest::CreateNamedPlayer(client.Get(), second, "Bia", secondEvent.Get(), 0), DP_OK);
+    auto waited = Clock::duration::zero();
+    for (int round = 0; round < kRounds; ++round) {
+        std::thread first([&] {
+            std::vector<BYTE> own;
+            EXPECT_EQ(NextFor(client.Get(), clientEvent.Get(), player, own), DP_OK);
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Clock::time_point sent;
+        std::thread other([&] {
+            std::vector<BYTE> own;
+            EXPECT_EQ(NextFor(client.Get(), secondEvent.Get(), second, own), DP_OK);
+            waited += Clock::now() - sent;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(SendNumber(host.Get(), server, player, round), DP_OK);
+        first.join();
+        sent = Clock::now();
+        ASSERT_EQ(SendNumber(host.Get(), server, second, round), DP_OK);
+        other.join();
+    }
+    EXPECT_LT(waited, kRoundsTakeAtMost);
+}
+
 TEST_F(InProcessSession, ClosingWhileAnotherThreadWaitsOnThePlayersEvent) {
     DrainClient();
     DWORD result = WAIT_FAILED;
@@ -435,6 +504,42 @@ TEST_F(InProcessSession, BurstsAndLoneSendsArriveWholeAndInOrderBothWays) {
     }
     EXPECT_EQ(dptest::ReceiveAny(host.Get(), from, to, buffer), DPERR_NOMESSAGES);
     EXPECT_EQ(dptest::ReceiveAny(client.Get(), from, to, buffer), DPERR_NOMESSAGES);
+}
+
+// The sends of a burst go out together once it ends, not at the network thread's next turn
+// (a tenth of a second with these settings). A thread with messages still to receive is
+// taken to be in a burst from its first send on, so nothing is in flight to bring it back.
+TEST_F(InProcessSession, ABurstGoesOutAsSoonAsItEnds) {
+    constexpr int kBursts = 8;
+    constexpr std::uint32_t kBurst = 50;
+    std::vector<BYTE> buffer;
+    DPID from = 0;
+    DPID to = 0;
+    ASSERT_EQ(Next(host.Get(), hostEvent.Get(), from, to, buffer), DP_OK); // the creation
+    auto tails = Clock::duration::zero();
+    for (int burst = 0; burst < kBursts; ++burst) {
+        ASSERT_EQ(SendNumber(client.Get(), player, server, burst), DP_OK);
+        // The host has it queued, unread.
+        const auto deadline = Clock::now() + std::chrono::seconds(3);
+        DWORD size = 0;
+        while (host->Receive(&from, &to, DPRECEIVE_ALL | DPRECEIVE_PEEK, nullptr, &size) ==
+                   DPERR_NOMESSAGES &&
+               Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        for (std::uint32_t number = 0; number < kBurst; ++number) {
+            ASSERT_EQ(SendNumber(host.Get(), server, player, number), DP_OK);
+        }
+        const auto sent = Clock::now();
+        for (std::uint32_t number = 0; number < kBurst; ++number) {
+            ASSERT_EQ(NextFor(client.Get(), clientEvent.Get(), player, buffer), DP_OK);
+            ASSERT_EQ(NumberIn(buffer), number);
+        }
+        tails += Clock::now() - sent;
+        ASSERT_EQ(NextFor(host.Get(), hostEvent.Get(), server, buffer), DP_OK);
+        ASSERT_EQ(NumberIn(buffer), static_cast<std::uint32_t>(burst));
+    }
+    EXPECT_LT(tails, std::chrono::milliseconds(300));
 }
 
 TEST_F(InProcessSession, DestroyedPlayerAndClosedHostAreReported) {

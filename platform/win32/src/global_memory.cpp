@@ -1,3 +1,4 @@
+#include "adaptive_mutex.h"
 #include "windows.h"
 
 #include <map>
@@ -15,7 +16,7 @@ struct Block {
 };
 
 struct GlobalHeap {
-    std::mutex lock;
+    win32::detail::AdaptiveMutex lock;
     std::map<HGLOBAL, Block> blocks;
     ULONG_PTR nextMoveableHandle = 0x10004;
 };

@@ -1,6 +1,8 @@
+#include "adaptive_mutex.h"
+#include "kernel_objects.h"
 #include "windows.h"
 
-#include <condition_variable>
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -21,7 +23,7 @@ constexpr UINT firstRegisteredMessage = 0xC000;
 constexpr UINT lastRegisteredMessage = 0xFFFF;
 
 struct RegisteredMessages {
-    std::mutex lock;
+    win32::detail::AdaptiveMutex lock;
     std::map<std::string, UINT, CaseInsensitiveLess> numbers;
     UINT next = firstRegisteredMessage;
 };
@@ -43,9 +45,17 @@ struct Window {
     std::deque<QueuedMessage> queue;
 };
 
+// A GetMessageA that sleeps until a message for its window (or, without one, for its
+// thread) is posted; a post wakes only the waits it concerns.
+struct MessageWait {
+    std::shared_ptr<win32::detail::Waiter> waiter;
+    DWORD thread;
+    HWND window;
+};
+
 struct WindowTable {
-    std::mutex lock;
-    std::condition_variable posted;
+    win32::detail::AdaptiveMutex lock;
+    std::vector<MessageWait> waits;
     std::map<HWND, Window> windows;
     std::map<DWORD, int> quitRequests; // thread id -> exit code of PostQuitMessage
     ULONG_PTR nextHandle = 0x20000;
@@ -55,6 +65,17 @@ struct WindowTable {
 WindowTable& Windows() {
     static WindowTable& table = *new WindowTable;
     return table;
+}
+
+// With the table locked: the waits that a change to `window`, owned by `thread`, may end.
+win32::detail::WakeList WaitsFor(const WindowTable& table, HWND window, DWORD thread) {
+    win32::detail::WakeList woken;
+    for (const MessageWait& wait : table.waits) {
+        if (wait.window != nullptr ? wait.window == window : wait.thread == thread) {
+            woken.push_back(wait.waiter);
+        }
+    }
+    return woken;
 }
 
 bool InFilter(UINT message, UINT filterMin, UINT filterMax) {
@@ -137,15 +158,19 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HW
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
     WindowTable& table = Windows();
+    win32::detail::WakeList woken;
     {
         std::lock_guard guard(table.lock);
-        if (table.windows.erase(hWnd) == 0) {
+        const auto window = table.windows.find(hWnd);
+        if (window == table.windows.end()) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return FALSE;
         }
+        // A GetMessageA that waits on the destroyed window returns.
+        woken = WaitsFor(table, hWnd, window->second.ownerThread);
+        table.windows.erase(window);
     }
-    // Wakes a GetMessageA that waits on the destroyed window.
-    table.posted.notify_all();
+    win32::detail::WakeAll(woken);
     return TRUE;
 }
 
@@ -157,6 +182,7 @@ BOOL WINAPI IsWindow(HWND hWnd) {
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     WindowTable& table = Windows();
+    win32::detail::WakeList woken;
     {
         std::lock_guard guard(table.lock);
         auto window = table.windows.find(hWnd);
@@ -166,8 +192,9 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
         }
         MSG msg{hWnd, Msg, wParam, lParam, GetTickCount(), {0, 0}};
         window->second.queue.push_back(QueuedMessage{msg, table.nextSequence++});
+        woken = WaitsFor(table, hWnd, window->second.ownerThread);
     }
-    table.posted.notify_all();
+    win32::detail::WakeAll(woken);
     return TRUE;
 }
 
@@ -177,22 +204,28 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
         return -1;
     }
     WindowTable& table = Windows();
+    const DWORD thread = GetCurrentThreadId();
+    std::shared_ptr<win32::detail::Waiter> waiter;
     std::unique_lock guard(table.lock);
-    std::optional<MSG> msg;
-    bool windowGone = false;
-    table.posted.wait(guard, [&] {
+    for (;;) {
         if (hWnd != nullptr && !table.windows.contains(hWnd)) {
-            windowGone = true;
-            return true;
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return -1;
         }
-        msg = TakeMessage(table, hWnd, wMsgFilterMin, wMsgFilterMax, true);
-        return msg.has_value();
-    });
-    if (windowGone) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return -1;
+        if (const auto msg = TakeMessage(table, hWnd, wMsgFilterMin, wMsgFilterMax, true)) {
+            *lpMsg = *msg;
+            break;
+        }
+        if (waiter == nullptr) {
+            waiter = std::make_shared<win32::detail::Waiter>();
+        }
+        waiter->Arm();
+        table.waits.push_back({waiter, thread, hWnd});
+        guard.unlock();
+        waiter->WaitUntil(std::nullopt);
+        guard.lock();
+        std::erase_if(table.waits, [&](const MessageWait& wait) { return wait.waiter == waiter; });
     }
-    *lpMsg = *msg;
     return lpMsg->message == WM_QUIT ? FALSE : TRUE;
 }
 
@@ -215,9 +248,11 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
 
 void WINAPI PostQuitMessage(int nExitCode) {
     WindowTable& table = Windows();
+    win32::detail::WakeList woken;
     {
         std::lock_guard guard(table.lock);
         table.quitRequests[GetCurrentThreadId()] = nExitCode;
+        woken = WaitsFor(table, nullptr, GetCurrentThreadId());
     }
-    table.posted.notify_all();
+    win32::detail::WakeAll(woken);
 }

@@ -122,6 +122,56 @@ TEST(MessageQueue, GetMessageWaitsForAPostFromAnotherThread) {
     DestroyWindow(window);
 }
 
+// Each blocked GetMessageA is woken by what concerns it: a post to its window, a post to any
+// window of its thread when it names none, and the destruction of its window.
+TEST(MessageQueue, BlockedWaitsAreWokenByThePostsAndDestructionsThatConcernThem) {
+    HWND windowOfA = nullptr;
+    HWND windowOfB = nullptr;
+    BOOL gotA = -2;
+    BOOL gotB = -2;
+    BOOL afterDestruction = -2;
+    DWORD destructionError = 0;
+    MSG msgA{};
+    MSG msgB{};
+    HANDLE created[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                         CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    HANDLE waitingAgain = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread a([&] {
+        windowOfA = NewWindow();
+        SetEvent(created[0]);
+        gotA = GetMessageA(&msgA, windowOfA, 0, 0);
+        SetEvent(waitingAgain);
+        MSG ignored{};
+        afterDestruction = GetMessageA(&ignored, windowOfA, 0, 0);
+        destructionError = GetLastError();
+    });
+    std::thread b([&] {
+        windowOfB = NewWindow();
+        SetEvent(created[1]);
+        gotB = GetMessageA(&msgB, nullptr, 0, 0);
+        DestroyWindow(windowOfB);
+    });
+    ASSERT_EQ(WaitForMultipleObjects(2, created, TRUE, 5000), WAIT_OBJECT_0);
+    // Both threads block (or are about to): the post to B must not be taken for A's.
+    Sleep(20);
+    ASSERT_TRUE(PostMessageA(windowOfB, WM_USER + 2, 2, 0));
+    b.join();
+    EXPECT_EQ(gotB, TRUE);
+    EXPECT_EQ(msgB.wParam, 2u);
+    ASSERT_TRUE(PostMessageA(windowOfA, WM_USER + 1, 1, 0));
+    ASSERT_EQ(WaitForSingleObject(waitingAgain, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(gotA, TRUE);
+    EXPECT_EQ(msgA.wParam, 1u);
+    Sleep(20);
+    ASSERT_TRUE(DestroyWindow(windowOfA));
+    a.join();
+    EXPECT_EQ(afterDestruction, -1);
+    EXPECT_EQ(destructionError, static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    for (HANDLE event : {created[0], created[1], waitingAgain}) {
+        CloseHandle(event);
+    }
+}
+
 TEST(MessageQueue, QuitAndInvalidWindows) {
     HWND window = NewWindow();
     PostMessageA(window, WM_USER, 1, 0);
