@@ -35,8 +35,9 @@ constexpr std::size_t kBurstBytes = ENET_HOST_DEFAULT_MTU;
 // A waiting thread that took in what arrived usually waits again soon: the socket stays
 // with it for this long after its wait ended, before the network thread watches it again.
 constexpr auto kPumpGrace = std::chrono::milliseconds(1);
-// Receive takes in what arrived itself once the socket has been left this long.
-constexpr auto kReceiveTakesIn = std::chrono::microseconds(50);
+// Receive takes in what arrived itself once the socket has been left this long: a thread
+// that is about to wait again would only find nothing.
+constexpr auto kReceiveTakesIn = std::chrono::microseconds(200);
 
 void InitializeENet() {
     static const bool initialized = enet_initialize() == 0;
