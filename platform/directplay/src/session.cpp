@@ -35,6 +35,10 @@ constexpr std::size_t kBurstBytes = ENET_HOST_DEFAULT_MTU;
 // A waiting thread that took in what arrived usually waits again soon: the socket stays
 // with it for this long after its wait ended, before the network thread watches it again.
 constexpr auto kPumpGrace = std::chrono::milliseconds(1);
+// ENet goes through all its peers on every service and flush. A new connection takes the
+// lowest free peer, so ENet is shown only the peers up to the highest one used and this many
+// more, and the window widens as connections fill it.
+constexpr std::size_t kFreePeersShown = 256;
 // Receive takes in what arrived itself once the socket has been left this long: a thread
 // that is about to wait again would only find nothing.
 constexpr auto kReceiveTakesIn = std::chrono::microseconds(200);
@@ -171,6 +175,7 @@ Session::~Session() {
         pump_->Detach();
     }
     if (host_ != nullptr) {
+        host_->peerCount = allocatedPeers_;
         // Tell every connected peer at once: the host's peers lose the session, the host
         // drops a leaving peer's players.
         for (std::size_t i = 0; i < host_->peerCount; ++i) {
@@ -229,7 +234,9 @@ HRESULT Session::StartHost() {
         enet_socket_set_option(host_->socket, ENET_SOCKOPT_SNDBUF, kHostSocketBuffer) != 0) {
         return DPERR_CANNOTCREATESERVER;
     }
-    clocks_.resize(host_->peerCount);
+    allocatedPeers_ = host_->peerCount;
+    host_->peerCount = std::min(allocatedPeers_, kFreePeersShown);
+    clocks_.resize(allocatedPeers_);
     if (!StartWatch()) {
         return DPERR_CANNOTCREATESERVER;
     }
@@ -248,7 +255,8 @@ HRESULT Session::StartJoin() {
         return DPERR_NOCONNECTION;
     }
     LimitPacketSize(*host_);
-    clocks_.resize(host_->peerCount);
+    allocatedPeers_ = host_->peerCount;
+    clocks_.resize(allocatedPeers_);
     if (!StartWatch()) {
         return DPERR_NOCONNECTION;
     }
@@ -387,16 +395,31 @@ void Session::Run() {
 
 bool Session::TakeIn() {
     ENetEvent event;
+    bool more = false;
     int handled = 0;
-    int found = enet_host_service(host_, &event, 0);
-    while (found > 0) {
+    for (int found = enet_host_service(host_, &event, 0); found > 0;
+         found = enet_host_check_events(host_, &event)) {
         HandleEvent(event);
         if (++handled == kEventsPerTurn) {
-            return true;
+            more = true;
+            break;
         }
-        found = enet_host_check_events(host_, &event);
     }
-    return false;
+    WidenPeerWindow();
+    return more;
+}
+
+void Session::WidenPeerWindow() {
+    const std::size_t shown = host_->peerCount;
+    if (shown == allocatedPeers_ ||
+        host_->peers[shown - kFreePeersShown / 2].state == ENET_PEER_STATE_DISCONNECTED) {
+        return;
+    }
+    std::size_t highest = shown - 1;
+    while (host_->peers[highest].state == ENET_PEER_STATE_DISCONNECTED) {
+        --highest;
+    }
+    host_->peerCount = std::min(allocatedPeers_, highest + 1 + kFreePeersShown);
 }
 
 void Session::TakeInFromWait() {

@@ -165,6 +165,9 @@ private:
     void Wake();
     // With the lock held: takes in at most kEventsPerTurn events; true when more may wait.
     bool TakeIn();
+    // With the lock held: shows ENet more of its peers once new connections have used half of
+    // the free ones it was shown.
+    void WidenPeerWindow();
     // From a thread that claimed the pump.
     void TakeInFromWait();
     // The network thread's epoll set through which it watches the socket, and the pump.
@@ -225,6 +228,7 @@ private:
         enet_uint32 heardAt = 0;
     };
     std::vector<PeerClock> clocks_;
+    std::size_t allocatedPeers_ = 0; // ENet's peers; host_->peerCount is how many it is shown
     enet_uint32 nextCheck_ = 0;
     std::thread thread_;
     std::atomic<bool> stop_{false};
