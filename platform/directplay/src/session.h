@@ -2,9 +2,10 @@
 // queries; a peer connects to the host. All traffic goes through the host, which assigns
 // DPIDs and routes messages. One network thread per session waits on the sockets and
 // queues what arrives for the local players; a send goes out from the caller's thread,
-// unless it is part of a burst, which the network thread flushes at once. A thread that
+// unless it is part of a burst, which goes out in one flush when it ends. A thread that
 // waits on a local player's event takes in what arrives itself, while the network thread
-// stops watching the socket, so that an arriving packet wakes the receiver directly.
+// stops watching the socket, so that an arriving packet wakes the receiver directly; the
+// socket stays with that thread for a moment after its wait, as it usually waits again.
 #pragma once
 
 #include "enumeration.h"
