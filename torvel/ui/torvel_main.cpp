@@ -111,6 +111,8 @@ void TformTorvel::FormCreate() {
 
     for (QWidget* black : {static_cast<QWidget*>(this), panelBase})
         FillBackground(black, Qt::black);
+    // The background looks the same enabled or disabled; see changeEvent.
+    panelBase->installEventFilter(this);
     // The caption panel keeps the face of an ordinary panel.
     QPalette face = pJogosCaption->palette();
     face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
@@ -149,6 +151,18 @@ void TformTorvel::FormCreate() {
             [this] { RunHandler([this] { bRankingGeralClick(); }); });
     connect(bRankingArtilheiros, &QPushButton::clicked, this,
             [this] { RunHandler([this] { bRankingArtilheirosClick(); }); });
+}
+
+// The window and its panel are black whether enabled or not: disabling the
+// window while a phase loads need not repaint all of it, only the controls
+// that show the change.
+bool TformTorvel::IsBackgroundRepaint(const QEvent* event) {
+    return event->type() == QEvent::EnabledChange;
+}
+
+void TformTorvel::changeEvent(QEvent* event) {
+    if (!IsBackgroundRepaint(event))
+        QWidget::changeEvent(event);
 }
 
 void TformTorvel::showEvent(QShowEvent* event) {
@@ -484,6 +498,8 @@ void TformTorvel::EnableRows() {
 }
 
 bool TformTorvel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == panelBase)
+        return IsBackgroundRepaint(event);
     // ScoreKeyPress: only digits and control keys reach a score box.
     if (IsRefusedGoalKey(event))
         return true;

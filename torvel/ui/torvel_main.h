@@ -50,11 +50,13 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static bool IsBackgroundRepaint(const QEvent* event);
     void FormCreate();
     void FormShow();
     void FormResize();

@@ -4,6 +4,7 @@
 #include "hand_cursor.h"
 #include "torvel_empate.h"
 
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -17,6 +18,19 @@ std::string DateKey(const pugi::xml_document& matches, int m) {
     for (int i = 0; i < m; ++i)
         jogo = jogo.next_sibling();
     return std::string(jogo.child_value("data")) + jogo.child_value("hora");
+}
+
+// The window as it is on screen: what was last painted into its backing store.
+QImage OnScreen(QWidget& window) {
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// The window as its controls draw it now.
+QImage Rendered(QWidget& window) {
+    return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 QRect Geometry(const QWidget* widget) {
@@ -98,6 +112,28 @@ TEST_F(MainWindowTest, PhaseSelectionSwitchesRowsAndHeaders) {
     EXPECT_EQ(w.lJogo.size(), 48u);
     EXPECT_EQ(w.lFase.size(), 1u);
     EXPECT_EQ(w.lTime0[RowOfMatch(5)]->text(), "Time 1");
+}
+
+// Loading a phase disables the window and hides the table, paints that, and
+// brings everything back: the pass of the message loop that follows must leave
+// no part of the window as it was painted while loading or before.
+TEST_F(MainWindowTest, AfterEachPhaseChangeTheScreenShowsTheWindowAsItIsNow) {
+    SetGroupResultsInSlotOrder(matches, GroupMatchCount - 1);
+    SetResult(matches, 48, 2, 1);
+    Start();
+    TformTorvel& w = Window();
+    QApplication::processEvents();
+    ASSERT_TRUE(OnScreen(w) == Rendered(w)) << "at start";
+    for (int phase : {1, 0, 1}) {
+        SelectPhase(phase);
+        QApplication::processEvents();
+        EXPECT_TRUE(OnScreen(w) == Rendered(w)) << "phase " << phase;
+    }
+    // Leaving a table scrolled down.
+    w.scrJogos->verticalScrollBar()->setValue(200);
+    SelectPhase(0);
+    QApplication::processEvents();
+    EXPECT_TRUE(OnScreen(w) == Rendered(w)) << "after scrolling";
 }
 
 TEST_F(MainWindowTest, KnockoutRowsWithUnknownTeamsAreEmptyAndDisabled) {
