@@ -1054,6 +1054,10 @@ HRESULT Session::Receive(DPID* from, DPID* to, DWORD flags, void* buffer, DWORD*
         message = std::find_if(queue_.begin(), queue_.end(), matches);
     }
     if (message == queue_.end()) {
+        // The thread has taken all there was: the burst of its answers is over.
+        if (burstBytes_ > 0) {
+            FlushQueued();
+        }
         return DPERR_NOMESSAGES;
     }
     const DWORD needed = MessageSize(*message);
@@ -1129,10 +1133,13 @@ std::chrono::nanoseconds Session::BurstWait() const {
     const auto now = std::chrono::steady_clock::now();
     const auto quiet = now - lastSendReturned_;
     const auto held = now - burstStarted_;
-    if (quiet >= kBurstGap || held >= kBurstHold) {
+    // A thread with messages still to receive goes on with its burst when it has taken them.
+    if ((quiet >= kBurstGap && queue_.empty()) || held >= kBurstHold) {
         return std::chrono::nanoseconds::zero();
     }
-    return std::min<std::chrono::nanoseconds>(kBurstGap - quiet, kBurstHold - held);
+    const auto untilHeld = std::chrono::nanoseconds(kBurstHold - held);
+    return quiet < kBurstGap ? std::min<std::chrono::nanoseconds>(kBurstGap - quiet, untilHeld)
+                             : untilHeld;
 }
 
 void Session::FlushSoon() {
