@@ -1,25 +1,37 @@
 #include "adaptive_mutex.h"
 #include "windows.h"
 
+#include <cstddef>
+#include <cstring>
 #include <map>
-#include <memory>
+#include <memory_resource>
+#include <new>
 
 namespace {
 
 // A fixed block's handle is its address; a moveable block's handle is a separate
 // value that GlobalLock turns into the address.
 struct Block {
-    std::unique_ptr<BYTE[]> data;
+    BYTE* data;
     SIZE_T size;
     bool moveable;
     LONG lockCount = 0;
 };
 
+// Blocks and the table's entries come from a pool of the heap's own: a block is often
+// allocated by one thread and freed by another (a message's data by the window that reads
+// it), which the general allocator handles far more slowly than a reuse from the pool.
 struct GlobalHeap {
     win32::detail::AdaptiveMutex lock;
-    std::map<HGLOBAL, Block> blocks;
+    std::pmr::unsynchronized_pool_resource pool;
+    std::pmr::map<HGLOBAL, Block> blocks{&pool};
     ULONG_PTR nextMoveableHandle = 0x10004;
 };
+
+// The pool's size of a block of `size` bytes; a block of none still has an address.
+std::size_t PooledSize(SIZE_T size) {
+    return size == 0 ? 1 : size;
+}
 
 GlobalHeap& Heap() {
     // Never destroyed: blocks may be used while the process exits.
@@ -40,20 +52,29 @@ Block* FindBlock(GlobalHeap& heap, HGLOBAL hMem) {
 
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
     GlobalHeap& heap = Heap();
-    // Blocks are always zero-filled; GMEM_ZEROINIT merely guarantees it.
-    std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[dwBytes == 0 ? 1 : dwBytes]());
-    if (!data) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
     const bool moveable = (uFlags & GMEM_MOVEABLE) != 0;
-    std::lock_guard guard(heap.lock);
-    HGLOBAL handle = data.get();
-    if (moveable) {
-        handle = reinterpret_cast<HGLOBAL>(heap.nextMoveableHandle);
-        heap.nextMoveableHandle += 8;
+    BYTE* data = nullptr;
+    HGLOBAL handle = nullptr;
+    {
+        std::lock_guard guard(heap.lock);
+        try {
+            data = static_cast<BYTE*>(heap.pool.allocate(PooledSize(dwBytes)));
+            handle = moveable ? reinterpret_cast<HGLOBAL>(heap.nextMoveableHandle) : data;
+            heap.blocks.emplace(handle, Block{data, dwBytes, moveable});
+        } catch (const std::bad_alloc&) {
+            if (data != nullptr) {
+                heap.pool.deallocate(data, PooledSize(dwBytes));
+            }
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+        if (moveable) {
+            heap.nextMoveableHandle += 8;
+        }
     }
-    heap.blocks.emplace(handle, Block{std::move(data), dwBytes, moveable});
+    // Blocks are always zero-filled; GMEM_ZEROINIT merely guarantees it. No other thread
+    // knows the handle yet.
+    std::memset(data, 0, PooledSize(dwBytes));
     return handle;
 }
 
@@ -67,7 +88,7 @@ LPVOID WINAPI GlobalLock(HGLOBAL hMem) {
     if (block->moveable) {
         ++block->lockCount;
     }
-    return block->data.get();
+    return block->data;
 }
 
 BOOL WINAPI GlobalUnlock(HGLOBAL hMem) {
@@ -103,9 +124,12 @@ SIZE_T WINAPI GlobalSize(HGLOBAL hMem) {
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
     GlobalHeap& heap = Heap();
     std::lock_guard guard(heap.lock);
-    if (heap.blocks.erase(hMem) == 0) {
+    const auto found = heap.blocks.find(hMem);
+    if (found == heap.blocks.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return hMem;
     }
+    heap.pool.deallocate(found->second.data, PooledSize(found->second.size));
+    heap.blocks.erase(found);
     return nullptr;
 }
