@@ -33,7 +33,8 @@ constexpr auto kBurstGap = std::chrono::microseconds(20);
 constexpr auto kBurstHold = std::chrono::microseconds(200);
 constexpr std::size_t kBurstBytes = ENET_HOST_DEFAULT_MTU;
 // A waiting thread that took in what arrived usually waits again soon: the socket stays
-// with it for this long after its wait ended, before the network thread watches it again.
+// with it for at least this long after its wait ended. The network thread takes it back at
+// its first turn after that (a thread that receives meanwhile takes in for itself).
 constexpr auto kPumpGrace = std::chrono::milliseconds(1);
 // ENet goes through all its peers on every service and flush. A new connection takes the
 // lowest free peer, so ENet is shown only the peers up to the highest one used and this many
