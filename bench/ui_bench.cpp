@@ -2,6 +2,7 @@
 // each next to a baseline of the same run: creating and showing as many plain
 // widgets as the phase has row controls, and saving the match document alone.
 
+#include "changing_score.h"
 #include "ratio_reporter.h"
 #include "torvel_application.h"
 #include "torvel_program.h"
@@ -82,8 +83,11 @@ BENCHMARK(BM_ScoreKeystroke)->Unit(benchmark::kMicrosecond);
 
 void BM_SaveMatchDocumentBaseline(benchmark::State& state) {
     TBenchProgram bench;
-    for (auto _ : state)
+    TChangingScore score(TorvelDatabase->XMLJogos.Document());
+    for (auto _ : state) {
+        score.Change();
         TorvelDatabase->XMLJogos.SaveToFile();
+    }
 }
 BENCHMARK(BM_SaveMatchDocumentBaseline)->Unit(benchmark::kMicrosecond);
 

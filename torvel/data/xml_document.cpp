@@ -47,9 +47,35 @@ void WriteAll(int fd, const std::string& data, const std::string& path) {
     }
 }
 
+// True when the file at path already holds exactly data and now carries the
+// time of this save; false when it does not (or cannot be read or touched),
+// and the whole file must be written. Saves that change nothing are frequent
+// (the team file is saved on every phase shown), and this spares them the
+// flush to the disk, while the file stays as safe as it was.
+bool RenewIfUnchanged(const std::string& path, const std::string& data) {
+    const FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status {};
+    if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        static_cast<size_t>(status.st_size) != data.size())
+        return false;
+    std::string held(data.size(), '\0');
+    size_t read = 0;
+    while (read < held.size()) {
+        const ssize_t n = ::read(file.get(), held.data() + read, held.size() - read);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        read += static_cast<size_t>(n);
+    }
+    return held == data && ::futimens(file.get(), nullptr) == 0;
+}
+
 } // namespace
 
 void WriteFileAtomically(const std::string& path, const std::string& data) {
+    if (RenewIfUnchanged(path, data))
+        return;
     std::string temporary = path + ".XXXXXX";
     FileHandle file(::mkstemp(temporary.data()));
     if (file.get() < 0)

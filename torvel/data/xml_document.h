@@ -27,7 +27,8 @@ public:
     // Writes the whole document to FileName in the encoding it was read in.
     // The text goes to a temporary file beside the target, is flushed to the
     // disk and then renamed over the target, so a failed save leaves the
-    // previous file intact. Throws EXMLDocumentError.
+    // previous file intact. A file that already holds exactly the text only
+    // gets the time of the save. Throws EXMLDocumentError.
     void SaveToFile() const;
 
     pugi::xml_document& Document() { return document_; }
@@ -38,6 +39,8 @@ private:
     bool active_ = false;
 };
 
-// Writes data to path through a temporary file beside it that is renamed over
-// it; throws EXMLDocumentError naming the path on failure.
+// Writes data to path through a temporary file beside it that is flushed to
+// the disk and renamed over it; when the file already holds exactly data, only
+// its modification time is renewed. Throws EXMLDocumentError naming the path
+// on failure.
 void WriteFileAtomically(const std::string& path, const std::string& data);

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <sys/resource.h>
 
 using namespace torvel_test;
@@ -173,6 +175,32 @@ TEST_F(DocumentFiles, Latin1FileRoundTripsUnchanged) {
     EXPECT_NE(ReadFile(file).find("<Nome>Camar\xF5"
                                   "es</Nome>"),
               std::string::npos);
+}
+
+TEST_F(DocumentFiles, ASaveRenewsTheFileTimeAndReplacesAnyOtherContent) {
+    WriteFile(file, "<?xml version=\"1.0\"?>\n<Selecoes><Selecao No=\"1\"/></Selecoes>\n");
+    TXMLDocument document;
+    document.FileName = file.string();
+    document.Open();
+    document.SaveToFile();
+    const std::string saved = ReadFile(file);
+
+    // Saved again unchanged: the same text, with the time of this save.
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 365);
+    std::filesystem::last_write_time(file, old);
+    document.SaveToFile();
+    EXPECT_EQ(ReadFile(file), saved);
+    EXPECT_GT(std::filesystem::last_write_time(file), old + std::chrono::hours(24));
+
+    // Changed on the disk to other text of the same size, and to a shorter
+    // one: the save puts the document back.
+    std::string other = saved;
+    other.replace(other.find("No=\"1\""), 6, "No=\"7\"");
+    for (const std::string& changed : {other, saved.substr(0, saved.size() / 2)}) {
+        WriteFile(file, changed);
+        document.SaveToFile();
+        EXPECT_EQ(ReadFile(file), saved);
+    }
 }
 
 TEST_F(DocumentFiles, FailedSaveLeavesThePreviousFile) {
