@@ -39,9 +39,29 @@ QString ShirtRow(int32_t shirt, const std::string& name) {
     return QString::asprintf("%2.2d - %s", shirt, name.c_str());
 }
 
+namespace {
+
+QSize FittedSize(const QFont& font, const QString& text) {
+    const QFontMetrics metrics(font);
+    return {metrics.horizontalAdvance(text), metrics.height()};
+}
+
+} // namespace
+
 void AutoSize(QLabel* label) {
-    const QFontMetrics metrics(label->font());
-    label->resize(metrics.horizontalAdvance(label->text()), metrics.height());
+    label->resize(FittedSize(label->font(), label->text()));
+}
+
+QSize TLabelSizes::Of(const QFont& font, const QString& text) {
+    const QString key = font.key() + QChar(0) + text;
+    auto known = sizes_.constFind(key);
+    if (known == sizes_.constEnd())
+        known = sizes_.insert(key, FittedSize(font, text));
+    return *known;
+}
+
+void TLabelSizes::Fit(QLabel* label) {
+    label->resize(Of(label->font(), label->text()));
 }
 
 bool IsRefusedGoalKey(const QEvent* event) {

@@ -3,7 +3,9 @@
 // shirt-number rows, label sizing and the key rule of the goal boxes.
 
 #include <QFont>
+#include <QHash>
 #include <QPixmap>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -41,6 +43,19 @@ QString ShirtRow(int32_t shirt, const std::string& name);
 // Sizes a label to its text in its font, as a self-sizing label does; an empty
 // label keeps the height of one line.
 void AutoSize(QLabel* label);
+
+// The sizes AutoSize gives, remembered by font and text: the match table fits
+// the same headers and names every time a phase is shown, and measuring a text
+// means shaping it anew.
+class TLabelSizes {
+public:
+    QSize Of(const QFont& font, const QString& text);
+    // AutoSize from the remembered size.
+    void Fit(QLabel* label);
+
+private:
+    QHash<QString, QSize> sizes_;
+};
 
 // True for a key press that a goal box discards: any character that is
 // neither a control character (code below 32) nor a digit.

@@ -13,6 +13,7 @@
 #include "torvel_status.h"
 #include "torvel_webupdate.h"
 #include "tournament_rules.h"
+#include "window_enabling.h"
 
 #include <QCloseEvent>
 #include <QScrollBar>
@@ -111,8 +112,6 @@ void TformTorvel::FormCreate() {
 
     for (QWidget* black : {static_cast<QWidget*>(this), panelBase})
         FillBackground(black, Qt::black);
-    // The background looks the same enabled or disabled; see changeEvent.
-    panelBase->installEventFilter(this);
     // The caption panel keeps the face of an ordinary panel.
     QPalette face = pJogosCaption->palette();
     face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
@@ -153,15 +152,10 @@ void TformTorvel::FormCreate() {
             [this] { RunHandler([this] { bRankingArtilheirosClick(); }); });
 }
 
-// The window and its panel are black whether enabled or not: disabling the
-// window while a phase loads need not repaint all of it, only the controls
-// that show the change.
-bool TformTorvel::IsBackgroundRepaint(const QEvent* event) {
-    return event->type() == QEvent::EnabledChange;
-}
-
+// The window is black whether enabled or not, and its controls keep their look
+// while it is disabled: enabling it again repaints nothing.
 void TformTorvel::changeEvent(QEvent* event) {
-    if (!IsBackgroundRepaint(event))
+    if (event->type() != QEvent::EnabledChange)
         QWidget::changeEvent(event);
 }
 
@@ -231,7 +225,7 @@ void TformTorvel::ShowPhase() {
     scrJogos->hide();
     pJogosCaption->hide();
     bGrupos->setVisible(cFases->currentIndex() == 0);
-    setEnabled(false);
+    SetWindowEnabled(*this, false);
     formStatus->lStatus->setText("Aguarde. Carregando tabela...");
     formStatus->show();
     QApplication::processEvents();
@@ -240,9 +234,15 @@ void TformTorvel::ShowPhase() {
     struct TRestore {
         TformTorvel* window;
         ~TRestore() {
-            window->scrJogos->show();
-            window->pJogosCaption->show();
-            window->setEnabled(true);
+            for (QWidget* shown :
+                 std::initializer_list<QWidget*>{window->scrJogos, window->pJogosCaption}) {
+                shown->show();
+                // Qt asks for the paint of a shown control only at its next
+                // pass of the message loop; asked now, the table is painted by
+                // the pass that follows the load.
+                shown->update();
+            }
+            SetWindowEnabled(*window, true);
             formStatus->close();
         }
     } restore{this};
@@ -279,23 +279,18 @@ void TformTorvel::bImprimirClick() {
 
 void TformTorvel::ClearRows() {
     scrJogos->verticalScrollBar()->setValue(0);
-    // The controls go back to the pool hidden, and disabled so that enabling
-    // or disabling the window passes them by; the next phase shown takes them
+    // The controls go back to the pool hidden; the next phase shown takes them
     // again instead of creating its own.
-    const auto release = [](QWidget* control) {
-        control->hide();
-        control->setEnabled(false);
-    };
     for (auto* list : {&lJogo, &lTime0, &lX, &lTime1, &lFase})
         for (QLabel* label : std::exchange(*list, {}))
-            release(label);
+            label->hide();
     for (auto* list : {&mGols0, &mGols1})
         for (QLineEdit* box : std::exchange(*list, {}))
-            release(box);
+            box->hide();
     for (QPushButton* button : std::exchange(bEscalacao, {}))
-        release(button);
+        button->hide();
     for (QFrame* frame : std::exchange(bvJogo, {}))
-        release(frame);
+        frame->hide();
     MatchRows.clear();
 }
 
@@ -365,7 +360,7 @@ void TformTorvel::BuildRows(int phase) {
     for (size_t h = 0; h < headers.size(); ++h) {
         QLabel* label = PooledPhaseHeader(h);
         label->setText(QString::fromUtf8(headers[h].text));
-        AutoSize(label);
+        labelSizes_.Fit(label);
         lFase.push_back(label);
     }
 
@@ -384,7 +379,7 @@ void TformTorvel::BuildRows(int phase) {
         QLabel* const header = row.jogo;
         header->clear();
         header->move(9, y);
-        AutoSize(header);
+        labelSizes_.Fit(header);
         y += header->height() + 5;
         show(header);
         lJogo.push_back(header);
@@ -404,7 +399,7 @@ void TformTorvel::BuildRows(int phase) {
         row.time0->clear();
         row.time1->clear();
         for (QLabel* name : {row.time0, row.x, row.time1}) {
-            AutoSize(name);
+            labelSizes_.Fit(name);
             name->move(0, y - 1 + (RowHeight - name->height()) / 2);
         }
         row.x->move(lGols->x() + lGols->width() / 2 - row.x->width() / 2, row.x->y());
@@ -461,7 +456,7 @@ void TformTorvel::FillRows(int phase) {
         const int32_t t0 = TeamOf(m, 0);
         const int32_t t1 = TeamOf(m, 1);
         lJogo[r]->setText(MatchHeader(phase, m, t0));
-        AutoSize(lJogo[r]);
+        labelSizes_.Fit(lJogo[r]);
         if (t0 < 0 || t1 < 0) {
             if (phase == 2) {
                 lTime0[r]->clear();
@@ -478,8 +473,7 @@ void TformTorvel::FillRows(int phase) {
             lTime1[r]->setText(Text(TorvelDatabase->Team(t1).Nome()));
         }
         for (QLabel* name : {lTime0[r], lTime1[r]})
-            name->resize(QFontMetrics(name->font()).horizontalAdvance(name->text()),
-                         name->height());
+            name->resize(labelSizes_.Of(name->font(), name->text()).width(), name->height());
         lTime0[r]->move(lSelecao1->x() + lSelecao1->width() - lTime0[r]->width(), lTime0[r]->y());
     }
     EnableRows();
@@ -498,8 +492,6 @@ void TformTorvel::EnableRows() {
 }
 
 bool TformTorvel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == panelBase)
-        return IsBackgroundRepaint(event);
     // ScoreKeyPress: only digits and control keys reach a score box.
     if (IsRefusedGoalKey(event))
         return true;

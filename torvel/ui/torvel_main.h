@@ -2,6 +2,7 @@
 // The program's main window: the phase selector, the match table of the phase
 // with its score entry, and the buttons to every other function.
 
+#include "controls.h"
 #include "ui_torvel_main.h"
 
 #include "web_client.h"
@@ -56,7 +57,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    static bool IsBackgroundRepaint(const QEvent* event);
     void FormCreate();
     void FormShow();
     void FormResize();
@@ -89,6 +89,7 @@ private:
     std::unique_ptr<TWebClient> webClient;
     std::vector<TRowControls> rowPool_;
     std::vector<QLabel*> phaseHeaderPool_;
+    TLabelSizes labelSizes_;
     bool shown_ = false;
     bool terminateRequested_ = false;
 };

@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "torvel_main.h"
 #include "torvel_status.h"
+#include "window_enabling.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -131,14 +132,14 @@ std::vector<TPrintedRow> RowsOnScreen(const TformTorvel& window) {
 
 // Prints the rows on the printer the user chose.
 void PrintOnPrinter(TformTorvel& window, QPrinter& printer) {
-    window.setEnabled(false);
+    SetWindowEnabled(window, false);
     formStatus->lStatus->setText("Aguarde. Imprimindo...");
     formStatus->show();
     // The window comes back however the printing ends.
     struct TRestore {
         TformTorvel& window;
         ~TRestore() {
-            window.setEnabled(true);
+            SetWindowEnabled(window, true);
             formStatus->close();
         }
     } restore{window};

@@ -6,6 +6,7 @@
 #include "torvel_main.h"
 #include "torvel_qualification.h"
 #include "torvel_status.h"
+#include "window_enabling.h"
 
 #include <QApplication>
 
@@ -20,10 +21,10 @@ void ShowStatus(const char* text) {
 } // namespace
 
 void TformTorvel::bWebUpdateClick() {
-    setEnabled(false);
+    SetWindowEnabled(*this, false);
     const auto restore = [this] {
         formStatus->close();
-        setEnabled(true);
+        SetWindowEnabled(*this, true);
     };
     const TDataUpdate update(ProgramDir);
     try {

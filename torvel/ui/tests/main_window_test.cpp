@@ -136,6 +136,55 @@ TEST_F(MainWindowTest, AfterEachPhaseChangeTheScreenShowsTheWindowAsItIsNow) {
     EXPECT_TRUE(OnScreen(w) == Rendered(w)) << "after scrolling";
 }
 
+// The pass of the message loop that paints the status window delivers the
+// input still pending: the disabled window must take none of it, and its
+// controls look the same while it is disabled.
+TEST_F(MainWindowTest, WhileAPhaseLoadsTheWindowTakesNoInputAndKeepsItsLook) {
+    Start();
+    TformTorvel& w = Window();
+    QLineEdit* box = w.mGols0[RowOfMatch(0)];
+    const QPoint centre = w.bSair->rect().center();
+    const auto post = [](QWidget* receiver, QEvent* event) {
+        QCoreApplication::postEvent(receiver, event);
+    };
+    post(box, new QKeyEvent(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, "7"));
+    post(box, new QKeyEvent(QEvent::KeyRelease, Qt::Key_7, Qt::NoModifier, "7"));
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        post(w.bSair, new QMouseEvent(type, centre, w.bSair->mapToGlobal(centre), Qt::LeftButton,
+                                      Qt::LeftButton, Qt::NoModifier));
+
+    const std::vector<QWidget*> controls = {w.cFases, w.bConvocados, w.bRankingGeral, w.bSair};
+    const auto looks = [&] {
+        std::vector<QImage> images;
+        for (QWidget* control : controls)
+            images.push_back(control->grab().toImage());
+        return images;
+    };
+    std::vector<QImage> whileLoading;
+    bool enabledWhileLoading = true;
+    {
+        const TOnStatusShown loading([&] {
+            enabledWhileLoading = w.isEnabled();
+            whileLoading = looks();
+        });
+        SelectPhase(1);
+    }
+    EXPECT_FALSE(enabledWhileLoading);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(w.isVisible()) << "the click on \"Sair\" was taken";
+    EXPECT_FALSE(DiskSide(0, 0).child("gols").attribute("Quant").as_int() == 7)
+        << "the key pressed in the score box was taken";
+    ASSERT_EQ(whileLoading.size(), controls.size());
+    const std::vector<QImage> after = looks();
+    for (size_t c = 0; c < controls.size(); ++c)
+        EXPECT_TRUE(whileLoading[c] == after[c]) << controls[c]->objectName().toStdString();
+
+    // Enabled again, the window takes input.
+    SelectPhase(0);
+    QTest::keyClick(w.mGols0[RowOfMatch(0)], Qt::Key_7);
+    EXPECT_EQ(DiskSide(0, 0).child("gols").attribute("Quant").as_int(), 7);
+}
+
 TEST_F(MainWindowTest, KnockoutRowsWithUnknownTeamsAreEmptyAndDisabled) {
     Start();
     TformTorvel& w = Window();
@@ -380,7 +429,10 @@ TEST_F(MainWindowTest, GroupTieIsPutToTheUserThroughTheTieDialog) {
         tie.show();
         offered.push_back(static_cast<int>(tie.Items().size()));
         EXPECT_TRUE(tie.Items().front()->isChecked()) << "the first team is selected on showing";
-        tie.Items().back()->setChecked(true);
+        // Clicked on its circle: the dialog takes input while the main window
+        // is disabled.
+        QRadioButton* last = tie.Items().back().get();
+        QTest::mouseClick(last, Qt::LeftButton, {}, QPoint(6, last->height() / 2));
         tie.hide();
         return static_cast<int>(QDialog::Accepted);
     });

@@ -208,31 +208,18 @@ protected:
 
 // Records, each time the status window is shown, what it says and whether
 // the main window was disabled by then.
-class TStatusSpy : public QObject {
-public:
-    explicit TStatusSpy(TformTorvel& window) : window_(window) {
-        formStatus->installEventFilter(this);
-    }
-    ~TStatusSpy() override {
-        if (formStatus)
-            formStatus->removeEventFilter(this);
-    }
+struct TStatusSpy {
+    explicit TStatusSpy(const TformTorvel& window)
+        : onShown([this, &window] {
+              shows.push_back({formStatus->lStatus->text(), window.isEnabled()});
+          }) {}
 
     struct TShow {
         QString text;
         bool windowEnabled;
     };
     std::vector<TShow> shows;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Show)
-            shows.push_back({formStatus->lStatus->text(), window_.isEnabled()});
-        return false;
-    }
-
-private:
-    TformTorvel& window_;
+    TOnStatusShown onShown;
 };
 
 TEST_F(PrintJobTest, GroupPhasePrintsEveryRowInOrderUnderNumberedTitles) {

@@ -1,5 +1,8 @@
 #include "program_fixture.h"
 
+#include "torvel_status.h"
+
+#include <QEvent>
 #include <QPrintDialog>
 #include <QProcess>
 
@@ -155,6 +158,21 @@ int ProgramTest::RowOfMatch(int m) const {
             return static_cast<int>(r);
     ADD_FAILURE() << "match " << m << " has no row";
     return 0;
+}
+
+TOnStatusShown::TOnStatusShown(std::function<void()> onShown) : onShown_(std::move(onShown)) {
+    formStatus->installEventFilter(this);
+}
+
+TOnStatusShown::~TOnStatusShown() {
+    if (formStatus)
+        formStatus->removeEventFilter(this);
+}
+
+bool TOnStatusShown::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::Show)
+        onShown_();
+    return false;
 }
 
 pugi::xml_node ProgramTest::DiskSide(int m, int s) const {

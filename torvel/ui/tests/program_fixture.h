@@ -63,6 +63,20 @@ QString NamesLine(const QString& team0, const QString& team1);
 std::vector<std::pair<QString, QString>> PrintedBlocks(const QStringList& pages,
                                                        const QString& phase);
 
+// Runs a function each time the status window is shown: while the main window
+// is disabled for a load, a print or a download.
+class TOnStatusShown : public QObject {
+public:
+    explicit TOnStatusShown(std::function<void()> onShown);
+    ~TOnStatusShown() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<void()> onShown_;
+};
+
 class ProgramTest : public ::testing::Test {
 protected:
     ProgramTest();
