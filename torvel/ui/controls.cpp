@@ -53,7 +53,7 @@ void AutoSize(QLabel* label) {
 }
 
 QSize TLabelSizes::Of(const QFont& font, const QString& text) {
-    const QString key = font.key() + QChar(0) + text;
+    const std::pair key{font, text};
     auto known = sizes_.constFind(key);
     if (known == sizes_.constEnd())
         known = sizes_.insert(key, FittedSize(font, text));

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 class QEvent;
 class QLabel;
@@ -54,7 +55,7 @@ public:
     void Fit(QLabel* label);
 
 private:
-    QHash<QString, QSize> sizes_;
+    QHash<std::pair<QFont, QString>, QSize> sizes_;
 };
 
 // True for a key press that a goal box discards: any character that is
