@@ -312,12 +312,10 @@ HRESULT Session::JoinStatus(DWORD waitMs) {
 Session::Hold::Hold(Session& session) : session_(session), guard_(session.lock_) {}
 
 Session::Hold::~Hold() {
-    std::vector<HANDLE> due;
-    due.swap(session_.dueEvents_);
-    guard_.unlock();
-    for (HANDLE event : due) {
+    for (HANDLE event : session_.dueEvents_) {
         SetEvent(event);
     }
+    session_.dueEvents_.clear();
 }
 
 void Session::Wake() {

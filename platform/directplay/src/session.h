@@ -141,8 +141,9 @@ private:
         const int wakeFd_;
     };
 
-    // Holds the session's lock. The players' events that became due meanwhile are set once
-    // it is released, so that a woken receiver does not find the lock still taken.
+    // Holds the session's lock. The players' events that became due meanwhile are set before
+    // it is released: a message can then be received only after its event was set, and no
+    // event is set for a message that another thread has taken already.
     class Hold {
     public:
         explicit Hold(Session& session);
