@@ -1016,8 +1016,13 @@ HRESULT Session::Send(DPID from, DPID to, DWORD flags, std::span<const BYTE> dat
     }
     // A send on its own goes out at once from the caller's thread. The sends of a burst are
     // left to the network thread, which sends them together when the burst ends, unless
-    // they fill a datagram first.
+    // they fill a datagram first. Packets that wait for room in their connection's window
+    // go out with the acknowledgements that make it: a flush would only walk ENet's queue.
     const auto now = std::chrono::steady_clock::now();
+    if (queuedWaitsForRoom_ && !queuedReady_) {
+        lastSendReturned_ = now;
+        return DP_OK;
+    }
     if (burstBytes_ == 0) {
         burstStarted_ = now;
     }
@@ -1103,12 +1108,23 @@ HRESULT Session::PlayerAddress(DPID id, std::vector<BYTE>& address) {
 }
 
 void Session::SendTo(PeerId peer, const std::vector<std::uint8_t>& bytes, bool reliable) {
+    ENetPeer& connection = host_->peers[peer];
     ENetPacket* packet =
         enet_packet_create(bytes.data(), bytes.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
     if (packet != nullptr &&
-        enet_peer_send(&host_->peers[peer], reliable ? kReliableChannel : kUnreliableChannel,
-                       packet) != 0) {
+        enet_peer_send(&connection, reliable ? kReliableChannel : kUnreliableChannel, packet) !=
+            0) {
         enet_packet_destroy(packet);
+    }
+    // ENet's own test: reliable data goes out while what is in transit and the packet fit in
+    // the window, which the throttle scales.
+    const enet_uint32 window = std::max(connection.packetThrottle * connection.windowSize /
+                                            ENET_PEER_PACKET_THROTTLE_SCALE,
+                                        connection.mtu);
+    if (reliable && connection.reliableDataInTransit + bytes.size() > window) {
+        queuedWaitsForRoom_ = true;
+    } else {
+        queuedReady_ = true;
     }
 }
 
@@ -1123,6 +1139,8 @@ void Session::Flush() {
 void Session::FlushQueued() {
     links_.Flush();
     burstBytes_ = 0;
+    queuedReady_ = false;
+    queuedWaitsForRoom_ = false;
 }
 
 std::chrono::nanoseconds Session::BurstWait() const {

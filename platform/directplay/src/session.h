@@ -207,6 +207,8 @@ private:
     SessionSummary Summary() const;
 
     // The links through the ENet host.
+    // Also notes whether a flush would send the packet now: a reliable packet waits while its
+    // connection's window is full, until the peer's acknowledgements make room.
     void SendTo(PeerId peer, const std::vector<std::uint8_t>& bytes, bool reliable) override;
     void CloseLater(PeerId peer) override;
     void Flush() override;
@@ -262,6 +264,10 @@ private:
     std::chrono::steady_clock::time_point lastSendReturned_;
     std::chrono::steady_clock::time_point burstStarted_;
     std::size_t burstBytes_ = 0;
+    // What the sends since the last flush queued on the connections: packets that a flush
+    // would send, and packets that wait for room in their connection's window.
+    bool queuedReady_ = false;
+    bool queuedWaitsForRoom_ = false;
 };
 
 } // namespace directplay

@@ -506,6 +506,25 @@ TEST_F(InProcessSession, BurstsAndLoneSendsArriveWholeAndInOrderBothWays) {
     EXPECT_EQ(dptest::ReceiveAny(client.Get(), from, to, buffer), DPERR_NOMESSAGES);
 }
 
+// A stream many times the connection's window: what waits for room goes out with the
+// acknowledgements, although the sending thread neither waits nor receives nor sends again.
+TEST_F(InProcessSession, AStreamLongerThanTheWindowArrivesWholeAndInOrder) {
+    constexpr std::uint32_t kMessages = 4000;
+    std::vector<BYTE> message(256, 0x5A); // 1 MB in all, against a window of 64 KB
+    for (std::uint32_t number = 0; number < kMessages; ++number) {
+        std::memcpy(message.data(), &number, sizeof number);
+        ASSERT_EQ(client->SendEx(player, server, DPSEND_GUARANTEED | DPSEND_ASYNC, message.data(),
+                                 static_cast<DWORD>(message.size()), 0, 0, nullptr, nullptr),
+                  DP_OK);
+    }
+    std::vector<BYTE> buffer;
+    for (std::uint32_t number = 0; number < kMessages; ++number) {
+        ASSERT_EQ(NextFor(host.Get(), hostEvent.Get(), server, buffer), DP_OK) << number;
+        ASSERT_EQ(buffer.size(), message.size());
+        ASSERT_EQ(NumberIn(buffer), number);
+    }
+}
+
 // The sends of a burst go out together once it ends, not at the network thread's next turn
 // (a tenth of a second with these settings). A thread with messages still to receive is
 // taken to be in a burst from its first send on, so nothing is in flight to bring it back.
