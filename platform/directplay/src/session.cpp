@@ -44,6 +44,15 @@ constexpr std::size_t kFreePeersShown = 256;
 // that is about to wait again would only find nothing.
 constexpr auto kReceiveTakesIn = std::chrono::microseconds(200);
 
+// ENet's own test: reliable data goes out while what is in transit and the packet fit in the
+// connection's window, which the throttle scales.
+bool WindowTakes(const ENetPeer& connection, std::size_t bytes) {
+    const enet_uint32 window = std::max(connection.packetThrottle * connection.windowSize /
+                                            ENET_PEER_PACKET_THROTTLE_SCALE,
+                                        connection.mtu);
+    return connection.reliableDataInTransit + bytes <= window;
+}
+
 void InitializeENet() {
     static const bool initialized = enet_initialize() == 0;
     (void)initialized;
@@ -1116,12 +1125,7 @@ void Session::SendTo(PeerId peer, const std::vector<std::uint8_t>& bytes, bool r
             0) {
         enet_packet_destroy(packet);
     }
-    // ENet's own test: reliable data goes out while what is in transit and the packet fit in
-    // the window, which the throttle scales.
-    const enet_uint32 window = std::max(connection.packetThrottle * connection.windowSize /
-                                            ENET_PEER_PACKET_THROTTLE_SCALE,
-                                        connection.mtu);
-    if (reliable && connection.reliableDataInTransit + bytes.size() > window) {
+    if (reliable && !WindowTakes(connection, bytes.size())) {
         queuedWaitsForRoom_ = true;
     } else {
         queuedReady_ = true;
